@@ -1,0 +1,2 @@
+// Placeholder; being implemented.
+int main() { return 0; }

@@ -1,0 +1,22 @@
+# quorvane_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [GTEST] [QTEST])
+#
+# The one way to add a test: every test runs headless (offscreen platform) in a fixed
+# locale, with its own empty configuration and home folders so that no test ever reads
+# or writes the developer's real settings.
+function(quorvane_add_test)
+    cmake_parse_arguments(T "GTEST;QTEST" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
+    if(T_GTEST)
+        target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gtest_main)
+    endif()
+    if(T_QTEST)
+        target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
+    endif()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}.sandbox)
+    file(MAKE_DIRECTORY ${sandbox}/config ${sandbox}/home)
+    set_tests_properties(${T_NAME} PROPERTIES
+        TIMEOUT 300
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;LANGUAGE=;TZ=UTC;XDG_CONFIG_HOME=${sandbox}/config;HOME=${sandbox}/home;QT_LOGGING_RULES=qt.qpa.*=false")
+endfunction()

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace quorvane {
+
+// The byte filter behind every word count. One state machine serves two consumers:
+// TrimASC, which builds the filtered text, and WordCounter, which only counts and so
+// never holds more than one read buffer of a file in memory.
+//
+// A byte is kept when it is an ASCII letter, a digit, a space or a full stop; a space is
+// dropped when the last kept byte was a space too. Everything else is dropped without a
+// trace, so the bytes on either side of it join up.
+class TextFilter {
+public:
+    enum class Kind : unsigned char { Dropped = 0, Space = 1, WordChar = 2 };
+
+    static Kind kindOf(unsigned char byte) noexcept;
+
+    // Feeds one byte. Returns the byte that the filtered text gains, or 0 when it gains none.
+    char feed(unsigned char byte) noexcept;
+
+    // Number of words in what has been fed so far (pieces between single spaces).
+    qint64 words() const noexcept { return words_; }
+    bool lastKeptWasSpace() const noexcept { return lastKeptWasSpace_; }
+
+private:
+    qint64 words_ = 0;
+    // The empty result does not end with a space, but a word starts there all the same.
+    bool lastKeptWasSpace_ = false;
+    bool inWord_ = false;
+};
+
+// The filtered text: letters, digits, single spaces and full stops, no leading or
+// trailing space.
+QByteArray TrimASC(const QByteArray& content);
+
+// Space-separated pieces of a filtered text; 0 for the empty text.
+qint64 wordCount(const QByteArray& filtered);
+
+// Keeps the content up to and including the first character of its last "CJ$"
+// (letters compared without regard to case); content without a match stays whole.
+QByteArray cutAtLastCJ(const QByteArray& content);
+
+}  // namespace quorvane

@@ -1,0 +1,5 @@
+// Placeholder; being implemented.
+#include "CreationDates.h"
+namespace quorvane {
+QDateTime CreationDates::dateCreated(const QString&) const { return {}; }
+}

@@ -1,0 +1,5 @@
+// Placeholder; being implemented.
+#include "DesktopOpener.h"
+namespace quorvane {
+bool SystemDesktopOpener::open(const QString&, const QString&, const QString&, const QString&, int) { return false; }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quorvane {
+
+struct FolderList {
+    bool ok = false;      // false when the folder could not be read
+    QStringList names;    // file names only, no folder
+    QString error;        // the system's reason when !ok
+};
+
+// The files of one folder that a file pattern selects, in a fixed order: regular files
+// only, hidden ones left out; "*" and "?" wildcards, letters compared without regard to
+// case, several patterns separated by ";", "*.*" matching every name; sorted by name
+// without regard to case (ties by exact name), the same order on every machine.
+class FolderListing {
+public:
+    static FolderList list(const QString& folder, const QString& pattern);
+    static bool matches(const QString& name, const QString& pattern);
+    static bool lessThan(const QString& a, const QString& b);
+};
+
+}  // namespace quorvane
