@@ -13,6 +13,10 @@ class LinkLabel : public QLabel {
 public:
     enum class Look { Designed, Hover, Restored };
 
+    static constexpr int kDefaultHoverPeriodMs = 10000;
+    static constexpr double kPointSize = 8.25;
+    static constexpr const char* kDesignedFamily = "MS Sans Serif";
+
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
 
     // Starts (or restarts) a hover period: the hover look now, the restored look when it ends.
@@ -23,8 +27,13 @@ public:
     int hoverPeriodMs() const;
     bool hoverPeriodRunning() const { return timer_.isActive(); }
 
+    // The text colour of the current look.
+    QColor textColor() const;
+
 signals:
+    // A left-button press and release, both over the label.
     void clicked();
+    // Any movement of the mouse over the label, with or without a button held.
     void mouseMoved();
 
 protected:

@@ -14,6 +14,9 @@ struct VersionRecord {
 
     // This build's record, from the generated version header.
     static VersionRecord current();
+
+    // "1.0.0": the three numbers in decimal, unpadded, joined by dots.
+    QString versionText() const;
 };
 
 // The three About texts, built anew from a version record each time they are shown.
@@ -24,6 +27,9 @@ struct AboutTexts {
 
     static AboutTexts build(const VersionRecord& record);
 };
+
+// The notice the version line starts with; the version follows it.
+inline constexpr const char* kVersionNotice = "Copyright (C) 2026 Plumwick. ";
 
 // "Plumwick Quorvane Version: 1.0.0"
 QString windowTitle(const VersionRecord& record);

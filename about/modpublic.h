@@ -23,14 +23,21 @@ public:
         std::function<QString(const QString& target)> chooseProgram;
     };
 
+    // Returns nothing and reports nothing: the one failure the user hears of is the
+    // desktop not opening the target, and that is told to the user directly.
     static void shellopen(const QString& operation, const QString& target,
                           const QString& parameters, const QString& directory, int showcommand);
 
     // Replaces the services (nullptr members keep the real ones); returns the previous set.
     static Services setServices(const Services& services);
 
+    // The real program chooser: a file dialog in the system's program folder.
+    static QString chooseProgramWithDialog(const QString& target);
+
     static constexpr const char* kFallbackMessage = "Couldn't load the default application";
     static constexpr const char* kOpenWithPrefix = "rundll32.exe shell32.dll,OpenAs_RunDLL ";
+    static constexpr const char* kOpenWithTitle = "Open With";
+    static constexpr const char* kProgramFolder = "/usr/bin";
 };
 
 // The download page the link label opens.

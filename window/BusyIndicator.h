@@ -13,8 +13,12 @@ namespace quorvane {
 class BusyIndicator : public QObject {
     Q_OBJECT
 public:
+    static constexpr int kIntervalMs = 10;
+
     // picstatus: the strip; lblstatus: the block inside it; Timer1: the 10 ms timer.
     // twipsPerPixel: 15 at 96 dpi, less on denser screens.
+    // The constructor sets Timer1's interval and connects its timeout to Timer1_Timer, so
+    // the owner only creates the timer and must not connect it again.
     BusyIndicator(QWidget* picstatus, QLabel* lblstatus, QTimer* Timer1, float twipsPerPixel,
                   QObject* parent = nullptr);
 
