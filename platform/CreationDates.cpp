@@ -1,5 +1,17 @@
-// Placeholder; being implemented.
 #include "CreationDates.h"
+
+#include <QFileInfo>
+
 namespace quorvane {
-QDateTime CreationDates::dateCreated(const QString&) const { return {}; }
+
+QDateTime CreationDates::dateCreated(const QString& path) const {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        return {};
+    }
+    // Many Linux file systems, and every one reached without statx, keep no birth time.
+    const QDateTime born = info.birthTime();
+    return born.isValid() ? born.toLocalTime() : info.lastModified().toLocalTime();
 }
+
+}  // namespace quorvane

@@ -1,9 +1,199 @@
-// Placeholder; being implemented.
 #include "DriveList.h"
+
+#include "FolderListing.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <iterator>
+#else
+#include <dirent.h>
+#endif
+
 namespace quorvane {
-QString DriveList::driveOf(const QString&) const { return {}; }
-QString DriveList::currentFolderOf(const QString& d) const { return d; }
-bool DriveList::isReady(const QString&) const { return true; }
-QStringList MountedDrives::drives() const { return {"/"}; }
-QStringList parseMountTable(const QByteArray&) { return {}; }
+
+namespace {
+
+#ifdef _WIN32
+constexpr Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
+#endif
+
+// Absolute, forward slashes, no "." or ".." parts, no trailing slash except on a root.
+QString comparable(const QString& path) {
+    return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
 }
+
+// Component-wise: "/home" holds "/home/ann" but not "/homework".
+bool holds(const QString& drive, const QString& path) {
+    if (!path.startsWith(drive, pathCase)) {
+        return false;
+    }
+    return path.size() == drive.size() || drive.endsWith(QLatin1Char('/')) ||
+           path.at(drive.size()) == QLatin1Char('/');
+}
+
+bool sameDrive(const QString& a, const QString& b) {
+    return !a.isEmpty() && !b.isEmpty() &&
+           QString::compare(comparable(a), comparable(b), pathCase) == 0;
+}
+
+bool atOrUnder(const QString& path, QLatin1String folder) {
+    return path == folder || (path.startsWith(folder) && path.size() > folder.size() &&
+                              path.at(folder.size()) == QLatin1Char('/'));
+}
+
+// The kernel writes blanks, tabs, newlines and backslashes in mount points as "\ooo".
+QByteArray unescapeMountPoint(const QByteArray& field) {
+    QByteArray out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const auto isOctal = [&](qsizetype at) {
+            return at < field.size() && field[at] >= '0' && field[at] <= '7';
+        };
+        if (field[i] == '\\' && isOctal(i + 1) && isOctal(i + 2) && isOctal(i + 3)) {
+            out.append(static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
+                                         (field[i + 3] - '0')));
+            i += 3;
+        } else {
+            out.append(field[i]);
+        }
+    }
+    return out;
+}
+
+// File systems that hold no user files: kernel interfaces, automount triggers, desktop
+// helper mounts.
+bool holdsNoFiles(const QByteArray& type, const QString& point) {
+    static const QSet<QByteArray> pseudoTypes = {
+        "proc",   "sysfs",    "cgroup",    "cgroup2",     "devpts",         "devtmpfs",
+        "mqueue", "debugfs",  "tracefs",   "securityfs",  "pstore",         "bpf",
+        "autofs", "configfs", "fusectl",   "hugetlbfs",   "binfmt_misc",    "rpc_pipefs",
+        "nsfs",   "efivarfs", "selinuxfs", "fuse.portal", "fuse.gvfsd-fuse"};
+    if (pseudoTypes.contains(type)) {
+        return true;
+    }
+    // Whatever is mounted inside the kernel's own folders is part of them.
+    if (atOrUnder(point, QLatin1String("/proc")) || atOrUnder(point, QLatin1String("/sys")) ||
+        atOrUnder(point, QLatin1String("/dev"))) {
+        return true;
+    }
+    // Runtime memory, not storage; a tmpfs elsewhere (such as /tmp) holds the user's files.
+    if (type == "tmpfs" && atOrUnder(point, QLatin1String("/run"))) {
+        return true;
+    }
+    // Each installed snap package is a read-only image of its own.
+    return type == "squashfs" && atOrUnder(point, QLatin1String("/snap"));
+}
+
+}  // namespace
+
+QStringList parseMountTable(const QByteArray& mounts) {
+    QStringList points;
+    QSet<QString> seen;
+    for (const QByteArray& line : mounts.split('\n')) {
+        // device, mount point, type, options, dump, pass
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 3) {
+            continue;
+        }
+        const QString point = QFile::decodeName(unescapeMountPoint(fields[1]));
+        if (!point.startsWith(QLatin1Char('/')) || holdsNoFiles(fields[2], point) ||
+            seen.contains(point)) {
+            continue;
+        }
+        seen.insert(point);
+        points.append(point);
+    }
+    std::sort(points.begin(), points.end(), [](const QString& a, const QString& b) {
+        const bool aRoot = a == QLatin1String("/");
+        const bool bRoot = b == QLatin1String("/");
+        if (aRoot != bRoot) {
+            return aRoot;
+        }
+        return FolderListing::lessThan(a, b);
+    });
+    return points;
+}
+
+QString DriveList::driveOf(const QString& path) const {
+    if (path.isEmpty()) {
+        return {};
+    }
+    const QString target = comparable(path);
+    QString best;
+    qsizetype bestLength = -1;
+    for (const QString& drive : drives()) {
+        const QString root = comparable(drive);
+        if (root.size() > bestLength && holds(root, target)) {
+            best = drive;
+            bestLength = root.size();
+        }
+    }
+    return best;
+}
+
+QString DriveList::currentFolderOf(const QString& drive) const {
+#ifdef _WIN32
+    // Windows keeps a current folder for every drive letter.
+    if (drive.size() >= 2 && drive.size() <= 3 && drive.at(1) == QLatin1Char(':')) {
+        const std::wstring letter = drive.left(2).toStdWString();
+        wchar_t buffer[MAX_PATH * 4];
+        const DWORD length =
+            GetFullPathNameW(letter.c_str(), DWORD(std::size(buffer)), buffer, nullptr);
+        if (length > 0 && length < std::size(buffer)) {
+            return QString::fromWCharArray(buffer, int(length));
+        }
+        return drive;
+    }
+#endif
+    const QString current = QDir::currentPath();
+    return sameDrive(driveOf(current), drive) ? QDir::toNativeSeparators(current) : drive;
+}
+
+bool DriveList::isReady(const QString& drive) const {
+    if (drive.isEmpty()) {
+        return false;
+    }
+#ifdef _WIN32
+    // A removable drive without a medium has no root folder.
+    return QFileInfo(drive).isDir();
+#else
+    DIR* dir = opendir(QFile::encodeName(drive).constData());
+    if (dir == nullptr) {
+        return false;
+    }
+    closedir(dir);
+    return true;
+#endif
+}
+
+QStringList MountedDrives::drives() const {
+    QStringList result;
+#ifdef _WIN32
+    // Shown as the lower-case letter with a backslash: "c:\".
+    for (const QFileInfo& root : QDir::drives()) {
+        result.append(QDir::toNativeSeparators(root.absoluteFilePath()).toLower());
+    }
+#else
+    QFile table(QStringLiteral("/proc/self/mounts"));
+    if (table.open(QIODevice::ReadOnly)) {
+        result = parseMountTable(table.readAll());
+    }
+    if (result.isEmpty()) {
+        result.append(QStringLiteral("/"));
+    }
+#endif
+    return result;
+}
+
+}  // namespace quorvane

@@ -1,6 +1,14 @@
-// Placeholder; being implemented.
 #include "EventLoop.h"
+
 #include <QCoreApplication>
+
 namespace quorvane {
-void EventLoop::yield() { QCoreApplication::processEvents(); }
+
+void EventLoop::yield() {
+    // Without an application object (headless runs) there is nothing to handle.
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents();
+    }
 }
+
+}  // namespace quorvane

@@ -6,15 +6,17 @@
 namespace quorvane {
 
 struct FolderList {
-    bool ok = false;      // false when the folder could not be read
-    QStringList names;    // file names only, no folder
-    QString error;        // the system's reason when !ok
+    bool ok = false;    // false when the folder could not be read
+    QStringList names;  // file names only, no folder
+    QString error;      // the system's reason when !ok
 };
 
 // The files of one folder that a file pattern selects, in a fixed order: regular files
-// only, hidden ones left out; "*" and "?" wildcards, letters compared without regard to
-// case, several patterns separated by ";", "*.*" matching every name; sorted by name
-// without regard to case (ties by exact name), the same order on every machine.
+// only (links to them too), hidden ones left out; "*" and "?" wildcards, letters compared
+// without regard to case, several patterns separated by ";" (blanks around each ignored),
+// a pattern ending in ".*" also matching names without that extension, so "*.*" matches
+// every name; an empty pattern matches nothing. Sorted by name without regard to case
+// (ties by exact name), the same order on every machine.
 class FolderListing {
 public:
     static FolderList list(const QString& folder, const QString& pattern);

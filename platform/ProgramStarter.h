@@ -11,8 +11,8 @@ public:
     virtual ~ProgramStarter() = default;
 
     // A Windows-style command line (program and arguments in one text) with a show-window
-    // code (1: normal window that takes the focus). On Linux the line is split the way a
-    // shell without quoting would split it.
+    // code (1: normal window that takes the focus). On Linux the line is split at blanks,
+    // double quotes grouping (QProcess::splitCommand), and the show code is not used.
     virtual bool startCommandLine(const QString& commandLine, int showCommand) = 0;
     // A program with its arguments, passed as they are.
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
