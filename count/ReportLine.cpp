@@ -1,8 +1,127 @@
-// Placeholder; being implemented.
 #include "ReportLine.h"
+
 namespace quorvane {
-QString applyLetterCase(const QString& l, int) { return l; }
-QString buildReportLine(qint64, const QString& n, qint64, const QString&, const ReportOptions&, int) { return n; }
-QString totalLine(qint64 t) { return QString::number(t); }
-QString dateCreatedText(const QDateTime&, const QLocale&) { return {}; }
+
+namespace {
+
+// Characters after which title case starts a new word.
+bool startsTitleWordAfter(QChar c) {
+    switch (c.unicode()) {
+        case u' ':
+        case u'\t':
+        case u'\n':
+        case u'\v':
+        case u'\f':
+        case u'\r':
+        case u'\0':
+            return true;
+        default:
+            return false;
+    }
 }
+
+QString titleCase(const QString& line) {
+    const QString lower = line.toLower();
+    QString result;
+    result.reserve(lower.size());
+    for (qsizetype i = 0; i < lower.size();) {
+        // A character outside the basic plane is two code units and is converted whole.
+        const qsizetype width =
+            (lower[i].isHighSurrogate() && i + 1 < lower.size() && lower[i + 1].isLowSurrogate())
+                ? 2
+                : 1;
+        const QString piece = lower.mid(i, width);
+        const bool wordStart = i == 0 || startsTitleWordAfter(lower[i - 1]);
+        result += wordStart ? piece.toUpper() : piece;
+        i += width;
+    }
+    return result;
+}
+
+// Removes the time-zone fields ("t", "tt", ...) from a Qt time format together with the
+// blank that separates them from the rest, leaving quoted literal text alone.
+QString withoutTimeZone(const QString& format) {
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+            result += c;
+            continue;
+        }
+        if (quoted || c != u't') {
+            result += c;
+            continue;
+        }
+        while (i + 1 < format.size() && format[i + 1] == u't') {
+            ++i;
+        }
+        if (result.endsWith(u' ')) {
+            result.chop(1);
+        } else if (i + 1 < format.size() && format[i + 1] == u' ') {
+            ++i;
+        }
+    }
+    return result.trimmed();
+}
+
+}  // namespace
+
+QString applyLetterCase(const QString& line, int caseChoice) {
+    switch (caseChoice) {
+        case 1:
+            return line.toUpper();
+        case 2:
+            return line.toLower();
+        case 3:
+            return titleCase(line);
+        default:
+            return line;
+    }
+}
+
+QString buildReportLine(qint64 entryIndex, const QString& entryName, qint64 words,
+                        const QString& dateText, const ReportOptions& options, int caseChoice) {
+    QString name = entryName;
+    if (options.remext != 0) {
+        const qsizetype dot = name.indexOf(u'.');
+        if (dot >= 0) {
+            name.truncate(dot);
+        }
+    }
+    if (options.remunderscore != 0) {
+        name.replace(u'_', u' ');
+    }
+    if (options.remhyphen != 0) {
+        name.replace(u'-', u' ');
+    }
+    QString line;
+    if (options.numlist != 0) {
+        line += QString::number(entryIndex + 1) + QStringLiteral(". ");
+    }
+    line += name;
+    if (options.datecreated != 0) {
+        line += QStringLiteral(" (Date Created: ") + dateText + u')';
+    }
+    line += QStringLiteral(" (") + QString::number(words) + QStringLiteral(" Words)");
+    return applyLetterCase(line, caseChoice);
+}
+
+QString totalLine(qint64 total) {
+    return QStringLiteral("Total Words: ") + QString::number(total);
+}
+
+QString dateCreatedText(const QDateTime& local, const QLocale& locale) {
+    const QDateTime when = local.toLocalTime();
+    QString text = locale.toString(when.date(), QLocale::ShortFormat);
+    const QTime time = when.time();
+    // The text shows whole seconds, so a fraction of a second after midnight is midnight.
+    if (time.hour() != 0 || time.minute() != 0 || time.second() != 0) {
+        text +=
+            u' ' + locale.toString(time, withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
+    }
+    return text;
+}
+
+}  // namespace quorvane

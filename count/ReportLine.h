@@ -9,11 +9,11 @@ namespace quorvane {
 // Check-box states as the window holds them: 0 unchecked, 1 checked, 2 greyed.
 // The report options count as set in every state but 0.
 struct ReportOptions {
-    short remext = 0;            // chkremext: cut the name at its first "."
-    short remunderscore = 0;     // chkremunderscore: "_" -> " "
-    short remhyphen = 0;         // chkremhyphen: "-" -> " "
-    short numlist = 0;           // chknumlist: "n. " in front
-    short datecreated = 0;       // chkdatecreated: " (Date Created: ...)"
+    short remext = 0;         // chkremext: cut the name at its first "."
+    short remunderscore = 0;  // chkremunderscore: "_" -> " "
+    short remhyphen = 0;      // chkremhyphen: "-" -> " "
+    short numlist = 0;        // chknumlist: "n. " in front
+    short datecreated = 0;    // chkdatecreated: " (Date Created: ...)"
 };
 
 // Letter case of a whole line: 0 untouched, 1 upper, 2 lower, 3 title; anything else untouched.

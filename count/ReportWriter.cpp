@@ -1,10 +1,51 @@
-// Placeholder; being implemented.
 #include "ReportWriter.h"
+
 namespace quorvane {
-ReportWriter::ReportWriter(const QString& p) : path_(p), file_(p), encoder_(QStringConverter::System) {}
-ReportWriter::~ReportWriter() = default;
-bool ReportWriter::open() { return false; }
-bool ReportWriter::writeLine(const QString&) { return false; }
-bool ReportWriter::commit() { return false; }
-void ReportWriter::discard() {}
+
+ReportWriter::ReportWriter(const QString& reportPath)
+    : path_(reportPath), file_(reportPath), encoder_(QStringConverter::System) {
+    // Never fall back to writing the report in place: that is what leaves half a report.
+    file_.setDirectWriteFallback(false);
 }
+
+ReportWriter::~ReportWriter() {
+    discard();
+}
+
+bool ReportWriter::open() {
+    if (!file_.open(QIODevice::WriteOnly)) {
+        error_ = file_.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool ReportWriter::writeLine(const QString& line) {
+    QByteArray bytes = encoder_(line);
+    bytes.append("\r\n", 2);
+    if (file_.write(bytes) != bytes.size()) {
+        error_ = file_.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool ReportWriter::commit() {
+    if (!file_.isOpen()) {
+        return false;
+    }
+    if (!file_.commit()) {
+        error_ = file_.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ReportWriter::discard() {
+    if (file_.isOpen()) {
+        file_.cancelWriting();
+        file_.commit();  // after cancelWriting this only removes the temporary file
+    }
+}
+
+}  // namespace quorvane

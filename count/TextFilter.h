@@ -19,6 +19,7 @@ public:
     static Kind kindOf(unsigned char byte) noexcept;
 
     // Feeds one byte. Returns the byte that the filtered text gains, or 0 when it gains none.
+    // The filtered text here still has its leading and trailing space; TrimASC trims them.
     char feed(unsigned char byte) noexcept;
 
     // Number of words in what has been fed so far (pieces between single spaces).
@@ -42,5 +43,8 @@ qint64 wordCount(const QByteArray& filtered);
 // Keeps the content up to and including the first character of its last "CJ$"
 // (letters compared without regard to case); content without a match stays whole.
 QByteArray cutAtLastCJ(const QByteArray& content);
+
+// Position of the first character of the last "CJ$" (any letter case), or -1.
+qsizetype lastCJPosition(const QByteArray& content);
 
 }  // namespace quorvane

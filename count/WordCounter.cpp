@@ -1,6 +1,167 @@
-// Placeholder; being implemented.
 #include "WordCounter.h"
+
+#include "BlockScan.h"
+#include "TextFilter.h"
+
+#include <bit>
+
 namespace quorvane {
-void WordCounter::feed(const char*, std::size_t) noexcept {}
-qint64 WordCounter::count() const noexcept { return 0; }
+
+namespace {
+
+using blockscan::kBlockSize;
+using blockscan::Masks;
+
+inline bool isC(unsigned char b) noexcept {
+    return (b | 0x20) == 'c';
 }
+inline bool isJ(unsigned char b) noexcept {
+    return (b | 0x20) == 'j';
+}
+
+void scanBytes(WordCounter::State& s, const unsigned char* p, std::size_t n) noexcept {
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char b = p[i];
+        switch (TextFilter::kindOf(b)) {
+            case TextFilter::Kind::WordChar:
+                s.words += s.wordMayStart ? 1 : 0;
+                s.wordMayStart = false;
+                break;
+            case TextFilter::Kind::Space:
+                s.wordMayStart = true;
+                break;
+            case TextFilter::Kind::Dropped:
+                // The count after the "$" equals the count after its "C": neither "J"
+                // (it follows a letter) nor "$" (dropped) can start a word.
+                if (b == '$' && isJ(s.before1) && isC(s.before2)) {
+                    s.haveCut = true;
+                    s.wordsAtCut = s.words;
+                }
+                break;
+        }
+        s.before2 = s.before1;
+        s.before1 = b;
+    }
+}
+
+#if defined(__GNUC__) || defined(__clang__)
+#define QUORVANE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define QUORVANE_ALWAYS_INLINE inline
+#endif
+
+// Counts whole blocks with bit masks. A word starts at a kept letter whose nearest
+// preceding byte that is not dropped is a space (or the start of the file). Those are
+// the positions reachable from "just after a space" through runs of dropped bytes, which
+// one addition finds for 64 bytes at once: a seed bit inside a run of dropped bits
+// carries through the run and leaves a bit set at each position it passed.
+template <Masks (*Classify)(const unsigned char*),
+          quint64 (*LetterMask)(const unsigned char*, unsigned char)>
+QUORVANE_ALWAYS_INLINE void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
+                                           std::size_t blocks) noexcept {
+    quint64 carry = s.wordMayStart ? 1 : 0;
+    qint64 words = s.words;
+    unsigned char before2 = s.before2;
+    unsigned char before1 = s.before1;
+    for (std::size_t n = 0; n < blocks; ++n, p += kBlockSize) {
+        const Masks m = Classify(p);
+        const quint64 dropped = ~(m.word | m.space);
+        const quint64 seeds = (m.space << 1) | carry;
+        const quint64 reach = (((seeds & dropped) + dropped) ^ dropped) | seeds;
+        const quint64 starts = m.word & reach;
+        if (m.dollar != 0) [[unlikely]] {
+            const quint64 c = LetterMask(p, 'c');
+            const quint64 j = LetterMask(p, 'j');
+            const quint64 jBefore = (j << 1) | (isJ(before1) ? 1 : 0);
+            const quint64 cTwoBefore = (c << 2) | (isC(before1) ? 2 : 0) | (isC(before2) ? 1 : 0);
+            const quint64 ends = m.dollar & jBefore & cTwoBefore;
+            if (ends != 0) {
+                const int last = 63 - std::countl_zero(ends);
+                const quint64 upTo = last == 63 ? ~quint64{0} : (quint64{2} << last) - 1;
+                s.haveCut = true;
+                s.wordsAtCut = words + std::popcount(starts & upTo);
+            }
+        }
+        words += std::popcount(starts);
+        carry = (m.space >> 63) | ((dropped >> 63) & (reach >> 63));
+        before2 = p[kBlockSize - 2];
+        before1 = p[kBlockSize - 1];
+    }
+    s.words = words;
+    s.wordMayStart = carry != 0;
+    s.before2 = before2;
+    s.before1 = before1;
+}
+
+#ifdef QUORVANE_HAVE_SSE2
+#define QUORVANE_BLOCK_SCANNER blockscan::classifySse2, blockscan::letterMaskSse2
+#else
+#define QUORVANE_BLOCK_SCANNER blockscan::classifyPortable, blockscan::letterMaskPortable
+#endif
+
+void scanBlocksBaseline(WordCounter::State& s, const unsigned char* p,
+                        std::size_t blocks) noexcept {
+    scanBlocksBody<QUORVANE_BLOCK_SCANNER>(s, p, blocks);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The build targets every x86-64, whose baseline has no population-count instruction;
+// most CPUs do have it, so a second copy uses it when the CPU says so.
+__attribute__((target("popcnt"))) void scanBlocksPopcnt(WordCounter::State& s,
+                                                        const unsigned char* p,
+                                                        std::size_t blocks) noexcept {
+    scanBlocksBody<QUORVANE_BLOCK_SCANNER>(s, p, blocks);
+}
+
+using ScanBlocks = void (*)(WordCounter::State&, const unsigned char*, std::size_t) noexcept;
+
+ScanBlocks chooseScanner() noexcept {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("popcnt") ? scanBlocksPopcnt : scanBlocksBaseline;
+}
+
+const ScanBlocks scanBlocks = chooseScanner();
+#else
+constexpr auto scanBlocks = scanBlocksBaseline;
+#endif
+
+}  // namespace
+
+void WordCounter::load(State& s) const noexcept {
+    s.words = words_;
+    s.wordMayStart = wordMayStart_;
+    s.haveCut = haveCut_;
+    s.wordsAtCut = wordsAtCut_;
+    s.before2 = tail_[0];
+    s.before1 = tail_[1];
+}
+
+void WordCounter::store(const State& s) noexcept {
+    words_ = s.words;
+    wordMayStart_ = s.wordMayStart;
+    haveCut_ = s.haveCut;
+    wordsAtCut_ = s.wordsAtCut;
+    tail_[0] = s.before2;
+    tail_[1] = s.before1;
+}
+
+void WordCounter::feed(const char* data, std::size_t size) noexcept {
+    State s;
+    load(s);
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    const std::size_t blocks = size / kBlockSize;
+    if (blocks > 0) {
+        scanBlocks(s, p, blocks);
+    }
+    scanBytes(s, p + blocks * kBlockSize, size - blocks * kBlockSize);
+    store(s);
+}
+
+void WordCounter::feedBytewise(const char* data, std::size_t size) noexcept {
+    State s;
+    load(s);
+    scanBytes(s, reinterpret_cast<const unsigned char*>(data), size);
+    store(s);
+}
+
+}  // namespace quorvane

@@ -15,19 +15,34 @@ public:
     void feed(const char* data, std::size_t size) noexcept;
 
     // The word count of everything fed so far, with the cut applied.
-    qint64 count() const noexcept;
+    qint64 count() const noexcept { return haveCut_ ? wordsAtCut_ : words_; }
 
     void reset() noexcept { *this = WordCounter(); }
 
+    // The same counting one byte at a time, without the block scanner; results are equal.
+    void feedBytewise(const char* data, std::size_t size) noexcept;
+
+    // Everything the count depends on, carried from one piece (or block) to the next.
+    struct State {
+        qint64 words = 0;
+        // A word starts at the next kept letter: the last byte that was not dropped was a
+        // space, or there was none yet.
+        bool wordMayStart = true;
+        bool haveCut = false;
+        qint64 wordsAtCut = 0;
+        unsigned char before2 = 0;  // second-to-last byte fed
+        unsigned char before1 = 0;  // last byte fed
+    };
+
 private:
-    // Implementation detail; the helper that implements the fast path may change these.
+    void load(State& s) const noexcept;
+    void store(const State& s) noexcept;
+
     qint64 words_ = 0;
-    bool lastKeptWasSpace_ = true;  // "start of text" behaves as if after a space
+    bool wordMayStart_ = true;
     bool haveCut_ = false;
     qint64 wordsAtCut_ = 0;
     unsigned char tail_[2] = {0, 0};  // last two bytes fed, for matches across pieces
-    std::size_t fed_ = 0;
-    qint64 wordsAfter_[2] = {0, 0};  // count after each of the last two bytes
 };
 
 }  // namespace quorvane

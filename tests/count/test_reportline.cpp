@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QLocale>
+#include <QTimeZone>
+
+#include "NumberText.h"
+#include "ReportLine.h"
+
+namespace quorvane {
+namespace {
+
+const QLocale kDayFirst(QLocale::English, QLocale::UnitedKingdom);
+
+ReportOptions allNameOptions(short state = 1) {
+    ReportOptions o;
+    o.remext = o.remunderscore = o.remhyphen = o.numlist = state;
+    return o;
+}
+
+struct LineRow {
+    const char* name;
+    qint64 index;
+    QString entry;
+    qint64 words;
+    ReportOptions options;
+    int caseChoice;
+    QString line;
+};
+
+class ReportLineRows : public ::testing::TestWithParam<LineRow> {};
+
+TEST_P(ReportLineRows, BuildsTheLine) {
+    const LineRow& row = GetParam();
+    const QString date =
+        dateCreatedText(QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5)), kDayFirst);
+    EXPECT_EQ(buildReportLine(row.index, row.entry, row.words, date, row.options, row.caseChoice),
+              row.line);
+}
+
+ReportOptions withDate(ReportOptions o) {
+    o.datecreated = 1;
+    return o;
+}
+
+const QString kChapter = QStringLiteral("chapter_one-final.doc");
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReportLineRows,
+    ::testing::Values(
+        LineRow{"plain", 2, kChapter, 152, {}, 0, "chapter_one-final.doc (152 Words)"},
+        LineRow{"name_options_numbered", 2, kChapter, 152, allNameOptions(), 0,
+                "3. chapter one final (152 Words)"},
+        LineRow{"with_date", 2, kChapter, 152, withDate(allNameOptions()), 0,
+                "3. chapter one final (Date Created: 24/10/2007 14:03:05) (152 Words)"},
+        LineRow{"upper", 2, kChapter, 152, withDate(allNameOptions()), 1,
+                "3. CHAPTER ONE FINAL (DATE CREATED: 24/10/2007 14:03:05) (152 WORDS)"},
+        LineRow{"lower", 2, kChapter, 152, withDate(allNameOptions()), 2,
+                "3. chapter one final (date created: 24/10/2007 14:03:05) (152 words)"},
+        LineRow{"title", 2, kChapter, 152, withDate(allNameOptions()), 3,
+                "3. Chapter One Final (date Created: 24/10/2007 14:03:05) (152 Words)"},
+        LineRow{"greyed_counts_as_set", 2, kChapter, 152, allNameOptions(2), 0,
+                "3. chapter one final (152 Words)"},
+        LineRow{"unknown_case_untouched", 0, "Mixed.TXT", 1, {}, 7, "Mixed.TXT (1 Words)"},
+        LineRow{"negative_case_untouched", 0, "Mixed.TXT", 1, {}, -1, "Mixed.TXT (1 Words)"},
+        LineRow{"numbered_first", 0, "a.txt", 10, ReportOptions{0, 0, 0, 1, 0}, 0,
+                "1. a.txt (10 Words)"},
+        LineRow{"zero_words", 1, "b.txt", 0, ReportOptions{0, 0, 0, 1, 0}, 0, "2. b.txt (0 Words)"},
+        LineRow{"dot_name_loses_all", 0, ".profile", 4, ReportOptions{1, 0, 0, 1, 0}, 0,
+                "1.  (4 Words)"},
+        LineRow{"first_dot_cut", 0, "my_file-old.tar.gz", 5, allNameOptions(), 0,
+                "1. my file old (5 Words)"},
+        LineRow{"no_dot_unchanged", 0, "README", 5, ReportOptions{1, 0, 0, 0, 0}, 0,
+                "README (5 Words)"},
+        LineRow{"doubled_underscores", 0, "a__b--c", 5, ReportOptions{0, 1, 1, 0, 0}, 0,
+                "a  b  c (5 Words)"},
+        LineRow{"title_of_capitals", 0, "REPORT.DOC", 9, {}, 3, "Report.doc (9 Words)"},
+        LineRow{"title_after_tab", 0, "x\ty", 9, {}, 3, "X\tY (9 Words)"},
+        LineRow{"title_after_paren", 0, "(draft)", 9, {}, 3, "(draft) (9 Words)"},
+        LineRow{"non_ascii_name",
+                0,
+                QStringLiteral("café_ünï.txt"),
+                3,
+                {},
+                1,
+                QStringLiteral("CAFÉ_ÜNÏ.TXT (3 WORDS)")},
+        LineRow{"big_count", 32766, "big", 5000000000LL, ReportOptions{0, 0, 0, 1, 0}, 0,
+                "32767. big (5000000000 Words)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReportLine, OptionsDoNotTouchNumberOrDate) {
+    ReportOptions o = withDate(allNameOptions());
+    const QString line = buildReportLine(0, "a-b_c.d", 1, "1.2-3_4", o, 0);
+    EXPECT_EQ(line, "1. a b c (Date Created: 1.2-3_4) (1 Words)");
+}
+
+TEST(ReportLine, TitleCaseTurnsPmIntoPm) {
+    EXPECT_EQ(applyLetterCase("at 2:03:05 PM", 3), "At 2:03:05 Pm");
+    EXPECT_EQ(applyLetterCase(QString(), 3), QString());
+    EXPECT_EQ(applyLetterCase(QStringLiteral("ÉCOLE élan"), 3), QStringLiteral("École Élan"));
+}
+
+TEST(ReportLine, TotalLineIsNeverConverted) {
+    EXPECT_EQ(totalLine(0), "Total Words: 0");
+    EXPECT_EQ(totalLine(9000000000LL), "Total Words: 9000000000");
+}
+
+TEST(DateCreatedText, DayFirstLocale) {
+    const struct {
+        QDateTime when;
+        QString text;
+    } rows[] = {
+        {QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5)), "24/10/2007 14:03:05"},
+        {QDateTime(QDate(2007, 10, 24), QTime(0, 0, 0)), "24/10/2007"},
+        {QDateTime(QDate(2007, 10, 24), QTime(0, 0, 0, 400)), "24/10/2007"},
+        {QDateTime(QDate(2007, 1, 2), QTime(0, 0, 1)), "02/01/2007 00:00:01"},
+        {QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)), "31/12/1999 23:59:59"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(dateCreatedText(row.when, kDayFirst), row.text);
+    }
+}
+
+TEST(DateCreatedText, NoTimeZoneInAnyLocale) {
+    const QDateTime when(QDate(2007, 10, 24), QTime(14, 3, 5));
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::German, QLocale::Germany),
+                                  QLocale(QLocale::Japanese, QLocale::Japan), QLocale::c()}) {
+        const QString text = dateCreatedText(when, locale);
+        EXPECT_FALSE(text.contains("UTC")) << text.toStdString();
+        EXPECT_FALSE(text.endsWith(u' ')) << text.toStdString();
+        EXPECT_TRUE(text.contains("03")) << text.toStdString();
+    }
+    EXPECT_EQ(dateCreatedText(when, QLocale(QLocale::English, QLocale::UnitedStates)),
+              "10/24/07 2:03:05 PM");
+}
+
+struct NumberRow {
+    const char* text;
+    std::optional<short> value;
+};
+
+class WholeNumberRows : public ::testing::TestWithParam<NumberRow> {};
+
+TEST_P(WholeNumberRows, Converts) {
+    EXPECT_EQ(toWholeNumber16(QString::fromLatin1(GetParam().text)), GetParam().value)
+        << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WholeNumberRows,
+    ::testing::Values(NumberRow{"0", 0}, NumberRow{" 1 ", 1}, NumberRow{"+2", 2},
+                      NumberRow{"\t3\n", 3}, NumberRow{"2.5", 2}, NumberRow{"3.5", 4},
+                      NumberRow{"-0.5", 0}, NumberRow{"-1.5", -2}, NumberRow{"1e2", 100},
+                      NumberRow{"2.", 2}, NumberRow{".6", 1}, NumberRow{"32767.4", 32767},
+                      NumberRow{"32767.5", std::nullopt}, NumberRow{"-32768.5", -32768},
+                      NumberRow{"-32769", std::nullopt}, NumberRow{"1e400", std::nullopt},
+                      NumberRow{"abc", std::nullopt}, NumberRow{"", std::nullopt},
+                      NumberRow{"   ", std::nullopt}, NumberRow{"0x10", std::nullopt},
+                      NumberRow{"1,5", std::nullopt}, NumberRow{"1 2", std::nullopt},
+                      NumberRow{"inf", std::nullopt}, NumberRow{"nan", std::nullopt},
+                      NumberRow{"+-1", std::nullopt}, NumberRow{".", std::nullopt},
+                      NumberRow{"1e", std::nullopt}));
+
+}  // namespace
+}  // namespace quorvane
