@@ -1,0 +1,150 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "DirListBox.h"
+#include "FileListBox.h"
+
+namespace quorvane {
+
+class ListControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void dirListSetPath_data();
+    void dirListSetPath();
+    void dirListShowsAncestorsThenSubfolders();
+    void dirListOpensByEnterAndDoubleClick();
+    void fileList_data();
+    void fileList();
+
+private:
+    QString at(const QString& relative) const { return QDir::cleanPath(tree_->filePath(relative)); }
+    std::unique_ptr<QTemporaryDir> tree_;
+};
+
+void ListControlsTest::init() {
+    tree_ = std::make_unique<QTemporaryDir>();
+    for (const char* folder : {"T/b", "T/A", "T/.hidden", "T/c d", "T/b/inner"}) {
+        QVERIFY(QDir().mkpath(at(folder)));
+    }
+    for (const char* file : {"T/one.txt", "T/Two.TXT", "T/three.doc", "T/.secret.txt"}) {
+        QFile out(at(file));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+    }
+}
+
+void ListControlsTest::dirListSetPath_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("shown");  // the open folder afterwards
+    QTest::addColumn<int>("changes");
+
+    QTest::newRow("another folder") << "T/b" << true << "T/b" << 1;
+    QTest::newRow("the open folder again") << "T" << true << "T" << 0;
+    QTest::newRow("the open folder, spelt otherwise") << "T/b/../" << true << "T" << 0;
+    QTest::newRow("missing folder") << "T/gone" << false << "T" << 0;
+    QTest::newRow("a file") << "T/one.txt" << false << "T" << 0;
+    QTest::newRow("empty text") << "" << false << "T" << 0;
+}
+
+void ListControlsTest::dirListSetPath() {
+    QFETCH(QString, path);
+    QFETCH(bool, ok);
+    QFETCH(QString, shown);
+    QFETCH(int, changes);
+
+    DirListBox list;
+    QVERIFY(list.setPath(at("T")));
+    QSignalSpy spy(&list, &DirListBox::pathChanged);
+    QCOMPARE(list.setPath(path.isEmpty() ? QString() : tree_->filePath(path)), ok);
+    QCOMPARE(list.path(), at(shown));
+    QCOMPARE(spy.count(), changes);
+}
+
+void ListControlsTest::dirListShowsAncestorsThenSubfolders() {
+    DirListBox list;
+    QVERIFY(list.setPath(at("T")));
+    QStringList paths;
+    QStringList texts;
+    for (int row = 0; row < list.count(); ++row) {
+        paths << DirListBox::pathOf(list.item(row));
+        texts << list.item(row)->text();
+    }
+    const int open = list.row(list.openItem());
+    QCOMPARE(paths.first(), QDir::rootPath());
+    QCOMPARE(paths.at(open), at("T"));
+    QCOMPARE(texts.at(open), QStringLiteral("T"));
+    QVERIFY(list.openItem()->font().bold());
+    for (int row = 1; row <= open; ++row) {
+        QCOMPARE(QFileInfo(paths.at(row)).absolutePath(), paths.at(row - 1));
+    }
+    // Hidden folders are left out; the others sorted without regard to case.
+    QCOMPARE(texts.mid(open + 1), (QStringList{"A", "b", "c d"}));
+    QCOMPARE(list.currentItem(), list.openItem());
+}
+
+void ListControlsTest::dirListOpensByEnterAndDoubleClick() {
+    DirListBox list;
+    QVERIFY(list.setPath(at("T")));
+    list.setCurrentItem(list.findItems("b", Qt::MatchExactly).first());
+    QTest::keyClick(&list, Qt::Key_Return);
+    QCOMPARE(list.path(), at("T/b"));
+
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QListWidgetItem* parent = list.item(list.row(list.openItem()) - 1);
+    const QPoint spot = list.visualItemRect(parent).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, spot);
+    QCOMPARE(list.path(), at("T/b"));  // a single click only selects
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, spot);
+    QCOMPARE(list.path(), at("T"));
+
+    // A subfolder removed since the list was filled: nothing opens, the list catches up.
+    QVERIFY(QDir(at("T/A")).removeRecursively());
+    list.setCurrentItem(list.findItems("A", Qt::MatchExactly).first());
+    QTest::keyClick(&list, Qt::Key_Enter);
+    QCOMPARE(list.path(), at("T"));
+    QVERIFY(list.findItems("A", Qt::MatchExactly).isEmpty());
+}
+
+void ListControlsTest::fileList_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("all files, hidden left out")
+        << "T"
+        << "*.*" << QStringList{"one.txt", "three.doc", "Two.TXT"};
+    QTest::newRow("pattern without regard to case") << "T"
+                                                    << "*.txt" << QStringList{"one.txt", "Two.TXT"};
+    QTest::newRow("pattern matching nothing") << "T"
+                                              << "*.zzz" << QStringList{};
+    QTest::newRow("folder that cannot be read") << "T/gone"
+                                                << "*.*" << QStringList{};
+}
+
+void ListControlsTest::fileList() {
+    QFETCH(QString, folder);
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, names);
+
+    FileListBox list;
+    QSignalSpy listings(&list, &FileListBox::refreshed);
+    list.setPattern(pattern);
+    QCOMPARE(listings.count(), 0);  // a pattern waits for the next listing
+    list.setPath(at(folder));
+    QCOMPARE(listings.count(), 1);
+    QCOMPARE(list.names(), names);
+    QCOMPARE(list.count(), names.size());
+    if (!names.isEmpty()) {
+        QCOMPARE(list.item(0)->text(), names.first());
+    }
+}
+
+}  // namespace quorvane
+
+QTEST_MAIN(quorvane::ListControlsTest)
+#include "ListControlsTest.moc"

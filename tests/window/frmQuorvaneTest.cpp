@@ -1,0 +1,606 @@
+#include "frmQuorvane.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "DesktopOpener.h"
+#include "DirListBox.h"
+#include "DriveList.h"
+#include "DriveListBox.h"
+#include "FileListBox.h"
+#include "LinkLabel.h"
+#include "MessageBox.h"
+#include "ProgramStarter.h"
+#include "StateCheckBox.h"
+#include "modpublic.h"
+
+namespace quorvane {
+
+namespace {
+
+struct RecordingMessages : MessageBox {
+    void show(const QString& text, const QString& title) override { shown << title + "|" + text; }
+    QStringList shown;
+};
+
+struct RecordingStarter : ProgramStarter {
+    bool startCommandLine(const QString&, int) override { return true; }
+    bool startProgram(const QString&, const QStringList&) override { return true; }
+    bool startEditor(const QString& path) override {
+        editorCalls << path;
+        return true;
+    }
+    QStringList editorCalls;
+};
+
+struct RecordingOpener : DesktopOpener {
+    bool open(const QString& operation, const QString& target, const QString&, const QString&,
+              int showCommand) override {
+        opened << QStringLiteral("%1 %2 %3").arg(operation, target).arg(showCommand);
+        return true;
+    }
+    QStringList opened;
+};
+
+// Two drives that are folders of a temporary tree; a drive can be made not ready.
+struct TwoDrives : DriveList {
+    QStringList drives() const override { return list; }
+    bool isReady(const QString& drive) const override {
+        return drive != notReady && DriveList::isReady(drive);
+    }
+    QStringList list;
+    QString notReady;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void seedStore(const QStringList& entries) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
+    store.clear();
+    for (const QString& entry : entries) {
+        const qsizetype at = entry.indexOf('=');
+        store.setValue(entry.left(at), entry.mid(at + 1));
+    }
+    store.sync();
+}
+
+// "key=value" for every key of a section, sorted by key.
+QStringList storedSection(const QString& section) {
+    QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
+    store.beginGroup(section);
+    QStringList entries;
+    for (const QString& key : store.childKeys()) {
+        entries << key + "=" + store.value(key).toString();
+    }
+    entries.sort();
+    return entries;
+}
+
+// A temporary tree with the drives "A" and "B", the program started in A/start, the
+// store seeded (or replaced by raw bytes), and the window built on top.
+struct Rig {
+    explicit Rig(const QStringList& store = {}, const QString& notReady = {},
+                 const QByteArray& rawStore = {}) {
+        for (const char* file : {"A/start/a.doc", "A/start/b.txt", "A/other/c.doc", "A/other/d.txt",
+                                 "B/deep/e.doc", "B/f.doc"}) {
+            writeFile(at(file), "one two");
+        }
+        QDir().mkpath(at("A/start/sub"));
+        drives.list = {at("A"), at("B")};
+        drives.notReady = notReady.isEmpty() ? QString() : at(notReady);
+        seedStore(resolve(store));
+        if (!rawStore.isEmpty()) {
+            writeFile(SettingsStore::location("Harvex"), rawStore);
+        }
+        QDir::setCurrent(at("A/start"));
+        Services services{&messages, &starter, &drives,
+                          [this](const char* handler) { trace << handler; }};
+        window = std::make_unique<frmQuorvane>(services);
+        QObject::connect(window->File1, &FileListBox::refreshed, [this] {
+            listings << window->File1->pattern() + ":" + window->File1->names().join(',');
+        });
+    }
+    ~Rig() { QDir::setCurrent(QDir::tempPath()); }
+
+    QString at(const QString& relative) const {
+        return relative.isEmpty() ? QString() : QDir::cleanPath(root.filePath(relative));
+    }
+    // "@" in seeded values stands for the tree's root.
+    QStringList resolve(QStringList entries) const {
+        entries.replaceInStrings("@", root.path() + "/");
+        return entries;
+    }
+    QStringList handlers(const QStringList& names) const {
+        QStringList picked;
+        for (const QString& handler : trace) {
+            if (names.contains(handler)) {
+                picked << handler;
+            }
+        }
+        return picked;
+    }
+
+    QTemporaryDir root;
+    RecordingMessages messages;
+    RecordingStarter starter;
+    TwoDrives drives;
+    QStringList trace;
+    QStringList listings;
+    std::unique_ptr<frmQuorvane> window;
+};
+
+const QStringList kFolderHandlers = {"Dir1_Change", "Drive1_Change"};
+
+}  // namespace
+
+class frmQuorvaneTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startupRestoresOptions_data();
+    void startupRestoresOptions();
+    void garbledStoreStillStarts();
+    void startupRestoresFolder_data();
+    void startupRestoresFolder();
+    void pickingADrive_data();
+    void pickingADrive();
+    void comboKeepsTheFileListInStep_data();
+    void comboKeepsTheFileListInStep();
+    void clicksStoreOptionsAtOnce();
+    void countWordsRun_data();
+    void countWordsRun();
+    void closingDuringARunCancelsIt();
+    void panelsAndLink();
+    void layout();
+};
+
+void frmQuorvaneTest::startupRestoresOptions_data() {
+    QTest::addColumn<QStringList>("store");
+    // shellnotepad, numberedlist, datecreated, chkremext, chkremunderscore, chkremhyphen
+    QTest::addColumn<QList<int>>("boxes");
+    QTest::addColumn<int>("caseButton");  // -1: none selected
+    QTest::addColumn<QStringList>("program");
+
+    QTest::newRow("empty store") << QStringList{} << QList<int>{0, 0, 0, 0, 0, 0} << 0
+                                 << QStringList{"OptCaseInteger=0"};
+    QTest::newRow("numbered list checked")
+        << QStringList{"program/numberedlist=1"} << QList<int>{0, 1, 0, 0, 0, 0} << 0
+        << QStringList{"OptCaseInteger=0", "numberedlist=1"};
+    QTest::newRow("date created greyed")
+        << QStringList{"program/datecreated=2"} << QList<int>{0, 0, 2, 0, 0, 0} << 0
+        << QStringList{"OptCaseInteger=0", "datecreated=2"};
+    QTest::newRow("not a number, later keys still restored")
+        << QStringList{"program/chkremext=abc", "program/chkremhyphen=1"}
+        << QList<int>{0, 0, 0, 0, 0, 1} << 0
+        << QStringList{"OptCaseInteger=0", "chkremext=abc", "chkremhyphen=1"};
+    QTest::newRow("state the box rejects")
+        << QStringList{"program/shellnotepad=7"} << QList<int>{0, 0, 0, 0, 0, 0} << 0
+        << QStringList{"OptCaseInteger=0", "shellnotepad=7"};
+    // 0.5 rounds to the state the box already has: no change, so nothing is written back.
+    QTest::newRow("blanks and fraction, half to even")
+        << QStringList{"program/chkremunderscore= 1.5 ", "program/shellnotepad=0.5"}
+        << QList<int>{0, 0, 0, 0, 2, 0} << 0
+        << QStringList{"OptCaseInteger=0", "chkremunderscore=2", "shellnotepad=0.5"};
+    QTest::newRow("empty value counts as absent")
+        << QStringList{"program/numberedlist="} << QList<int>{0, 0, 0, 0, 0, 0} << 0
+        << QStringList{"OptCaseInteger=0", "numberedlist="};
+    QTest::newRow("case 2") << QStringList{"program/OptCaseInteger=2"}
+                            << QList<int>{0, 0, 0, 0, 0, 0} << 2 << QStringList{"OptCaseInteger=2"};
+    QTest::newRow("case not a number")
+        << QStringList{"program/OptCaseInteger=abc"} << QList<int>{0, 0, 0, 0, 0, 0} << 0
+        << QStringList{"OptCaseInteger=0"};
+    QTest::newRow("case without a button")
+        << QStringList{"program/OptCaseInteger=9", "program/chknumlist=1"}
+        << QList<int>{0, 0, 0, 0, 0, 0} << -1 << QStringList{"OptCaseInteger=9", "chknumlist=1"};
+    QTest::newRow("case rounds to a missing button")
+        << QStringList{"program/OptCaseInteger=3.5"} << QList<int>{0, 0, 0, 0, 0, 0} << -1
+        << QStringList{"OptCaseInteger=3.5"};
+    QTest::newRow("case empty") << QStringList{"program/OptCaseInteger="}
+                                << QList<int>{0, 0, 0, 0, 0, 0} << 0
+                                << QStringList{"OptCaseInteger=0"};
+    QTest::newRow("stored folder gone, options still restored")
+        << QStringList{"paths/browsepath=@gone", "program/chkremext=1", "program/OptCaseInteger=3"}
+        << QList<int>{0, 0, 0, 1, 0, 0} << 3 << QStringList{"OptCaseInteger=3", "chkremext=1"};
+}
+
+void frmQuorvaneTest::startupRestoresOptions() {
+    QFETCH(QStringList, store);
+    QFETCH(QList<int>, boxes);
+    QFETCH(int, caseButton);
+    QFETCH(QStringList, program);
+
+    Rig rig(store);
+    frmQuorvane& w = *rig.window;
+    const QList<int> states = {w.chkshelltopad->value(),    w.chknumlist->value(),
+                               w.chkdatecreated->value(),   w.chkremext->value(),
+                               w.chkremunderscore->value(), w.chkremhyphen->value()};
+    QCOMPARE(states, boxes);
+    int selected = -1;
+    for (int i = 0; i < 4; ++i) {
+        selected = w.optcase[i]->isChecked() ? i : selected;
+    }
+    QCOMPARE(selected, caseButton);
+    QCOMPARE(storedSection("program"), program);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Plumwick Quorvane Version: 1.0.0"));
+    QVERIFY(!w.framecountwords->isHidden());
+    QVERIFY(w.frameabout->isHidden());
+    QCOMPARE(w.framecountwords->pos(), QPoint(0, 0));
+}
+
+void frmQuorvaneTest::garbledStoreStillStarts() {
+    Rig rig({}, {}, QByteArray("\x00\xff[[[program\nnumberedlist\n=\x01\n=1\n", 32));
+    QCOMPARE(rig.window->chknumlist->value(), short(0));
+    QVERIFY(rig.window->optcase[0]->isChecked());
+}
+
+void frmQuorvaneTest::startupRestoresFolder_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("dir1");
+    QTest::addColumn<QString>("drive1");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("browsepath");  // "-": not stored
+    QTest::addColumn<QStringList>("handlers");
+
+    // clang-format off
+    QTest::newRow("nothing stored")
+        << "" << "A/start" << "A" << QStringList{"a.doc", "b.txt"} << "-" << QStringList{};
+    QTest::newRow("folder on the selected drive")
+        << "A/other" << "A/other" << "A" << QStringList{"c.doc"} << "A/other"
+        << QStringList{"Dir1_Change"};
+    // The drive change inside Dir1_Change must not send the folder list back to the other
+    // drive's root: the stored folder is what the user sees and what stays stored.
+    QTest::newRow("folder on the other drive")
+        << "B/deep" << "B/deep" << "B" << QStringList{"e.doc"} << "B/deep"
+        << QStringList{"Dir1_Change", "Drive1_Change"};
+    QTest::newRow("folder no longer exists")
+        << "A/gone" << "A/start" << "A" << QStringList{"a.doc", "b.txt"} << "A/gone"
+        << QStringList{};
+    // clang-format on
+}
+
+void frmQuorvaneTest::startupRestoresFolder() {
+    QFETCH(QString, stored);
+    QFETCH(QString, dir1);
+    QFETCH(QString, drive1);
+    QFETCH(QStringList, files);
+    QFETCH(QString, browsepath);
+    QFETCH(QStringList, handlers);
+
+    Rig rig(stored.isEmpty() ? QStringList{} : QStringList{"paths/browsepath=@" + stored});
+    QCOMPARE(rig.window->Dir1->path(), rig.at(dir1));
+    QCOMPARE(rig.window->Drive1->drive(), rig.at(drive1));
+    QCOMPARE(rig.window->File1->path(), rig.at(dir1));
+    QCOMPARE(rig.window->File1->names(), files);
+    QCOMPARE(storedSection("paths"),
+             browsepath == "-" ? QStringList{} : QStringList{"browsepath=" + rig.at(browsepath)});
+    QCOMPARE(rig.handlers(kFolderHandlers), handlers);
+}
+
+void frmQuorvaneTest::pickingADrive_data() {
+    QTest::addColumn<QString>("notReady");
+    QTest::addColumn<QString>("openFirst");  // opened before the pick, ";" between them
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QString>("dir1");
+    QTest::addColumn<QStringList>("handlers");
+
+    // clang-format off
+    QTest::newRow("other drive opens at its root")
+        << "" << "" << "B" << "B" << QStringList{"Drive1_Change", "Dir1_Change"};
+    QTest::newRow("back to the folder last opened on a drive")
+        << "" << "A/other;B/deep" << "A" << "A/other"
+        << QStringList{"Drive1_Change", "Dir1_Change"};
+    QTest::newRow("drive not ready leaves the lists")
+        << "B" << "" << "B" << "A/start" << QStringList{"Drive1_Change"};
+    QTest::newRow("selected drive again raises nothing")
+        << "" << "" << "A" << "A/start" << QStringList{};
+    // clang-format on
+}
+
+void frmQuorvaneTest::pickingADrive() {
+    QFETCH(QString, notReady);
+    QFETCH(QString, openFirst);
+    QFETCH(QString, pick);
+    QFETCH(QString, dir1);
+    QFETCH(QStringList, handlers);
+
+    Rig rig({}, notReady);
+    frmQuorvane& w = *rig.window;
+    for (const QString& folder : openFirst.split(';', Qt::SkipEmptyParts)) {
+        QVERIFY(w.Dir1->setPath(rig.at(folder)));
+    }
+    const QStringList storedBefore = storedSection("paths");
+    rig.trace.clear();
+    w.Drive1->setCurrentIndex(w.Drive1->findText(rig.at(pick)));  // as the user picks it
+
+    QCOMPARE(w.Drive1->drive(), rig.at(pick));
+    QCOMPARE(w.Dir1->path(), rig.at(dir1));
+    QCOMPARE(w.File1->path(), rig.at(dir1));
+    QCOMPARE(rig.handlers(kFolderHandlers), handlers);
+    QCOMPARE(storedSection("paths"), handlers.contains("Dir1_Change")
+                                         ? QStringList{"browsepath=" + rig.at(dir1)}
+                                         : storedBefore);
+}
+
+enum ComboAction { TypeAtEnd, TypeIntoEdit, PickFromList, ArrowUp, PressEnter, UnusedKeyOnEdit };
+
+void frmQuorvaneTest::comboKeepsTheFileListInStep_data() {
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QStringList>("handlers");
+    QTest::addColumn<QStringList>("listings");
+
+    // The folder holds a.doc, a.docx, b.txt; the combo starts on "*.doc".
+    QTest::newRow("typing: old pattern first, then the new one")
+        << int(TypeAtEnd) << QStringList{"cmbkey_KeyDown", "cmbkey_Change"}
+        << QStringList{"*.doc:a.doc", "*.docx:a.docx"};
+    QTest::newRow("typing into the line edit itself")
+        << int(TypeIntoEdit) << QStringList{"cmbkey_KeyDown", "cmbkey_Change"}
+        << QStringList{"*.doc:a.doc", "*.docx:a.docx"};
+    QTest::newRow("picking an item")
+        << int(PickFromList) << QStringList{"cmbkey_Click"} << QStringList{"*.txt:b.txt"};
+    QTest::newRow("arrow key picks the item above")
+        << int(ArrowUp) << QStringList{"cmbkey_KeyDown", "cmbkey_Click"}
+        << QStringList{"*.doc:a.doc", "*.dat:"};
+    QTest::newRow("enter reads the folder again")
+        << int(PressEnter) << QStringList{"cmbkey_KeyDown"} << QStringList{"*.doc:a.doc,new.doc"};
+    QTest::newRow("key the line edit ignores raises KeyDown once")
+        << int(UnusedKeyOnEdit) << QStringList{"cmbkey_KeyDown"} << QStringList{"*.doc:a.doc"};
+}
+
+void frmQuorvaneTest::comboKeepsTheFileListInStep() {
+    QFETCH(int, action);
+    QFETCH(QStringList, handlers);
+    QFETCH(QStringList, listings);
+
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    writeFile(rig.at("A/start/a.docx"), "x");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.cmbkey->setFocus();
+    w.cmbkey->lineEdit()->end(false);
+    rig.trace.clear();
+    rig.listings.clear();
+
+    switch (action) {
+        case TypeAtEnd:
+            QTest::keyClick(w.cmbkey, Qt::Key_X);
+            break;
+        case TypeIntoEdit:
+            QTest::keyClick(w.cmbkey->lineEdit(), Qt::Key_X);
+            break;
+        case PickFromList: {
+            w.cmbkey->showPopup();
+            QAbstractItemView* list = w.cmbkey->view();
+            QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+            const QRect item = list->visualRect(list->model()->index(1, 0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+            break;
+        }
+        case ArrowUp:
+            QTest::keyClick(w.cmbkey, Qt::Key_Up);
+            break;
+        case PressEnter:
+            writeFile(rig.at("A/start/new.doc"), "x");
+            QTest::keyClick(w.cmbkey, Qt::Key_Return);
+            break;
+        case UnusedKeyOnEdit:
+            QTest::keyClick(w.cmbkey->lineEdit(), Qt::Key_F2);
+            break;
+    }
+    QCOMPARE(rig.handlers({"cmbkey_Click", "cmbkey_Change", "cmbkey_KeyDown"}), handlers);
+    QCOMPARE(rig.listings, listings);
+}
+
+void frmQuorvaneTest::clicksStoreOptionsAtOnce() {
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    w.chknumlist->click();
+    QCOMPARE(storedSection("program"), (QStringList{"OptCaseInteger=0", "numberedlist=1"}));
+    w.chknumlist->click();
+    QCOMPARE(storedSection("program"), (QStringList{"OptCaseInteger=0", "numberedlist=0"}));
+    // A greyed box is checked by a click, never greyed by one.
+    QVERIFY(w.chkremhyphen->setValue(2));
+    w.chkremhyphen->click();
+    QCOMPARE(w.chkremhyphen->value(), short(1));
+    QVERIFY(!w.chkremhyphen->setValue(3));
+    QCOMPARE(w.chkremhyphen->value(), short(1));
+    w.optcase[3]->click();
+    QVERIFY(!w.optcase_Click(4));
+    QVERIFY(w.optcase[3]->isChecked());
+    QCOMPARE(storedSection("program"),
+             (QStringList{"OptCaseInteger=3", "chkremhyphen=1", "numberedlist=0"}));
+}
+
+void frmQuorvaneTest::countWordsRun_data() {
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<bool>("greyEditor");
+    QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<bool>("editor");
+
+    QTest::newRow("no options") << QStringList{} << false
+                                << QByteArray(
+                                       "a.doc (2 Words)\r\nb_c-d.txt (3 Words)\r\n\r\n"
+                                       "Total Words: 5\r\n")
+                                << false;
+    QTest::newRow("numbered, names cleaned, upper case, editor")
+        << QStringList{"chknumlist",   "chkremext", "chkremunderscore",
+                       "chkremhyphen", "optcase_1", "chkshelltopad"}
+        << false << QByteArray("1. A (2 WORDS)\r\n2. B C D (3 WORDS)\r\n\r\nTotal Words: 5\r\n")
+        << true;
+    QTest::newRow("title case, editor greyed")
+        << QStringList{"optcase_3"} << true
+        << QByteArray("A.doc (2 Words)\r\nB_c-d.txt (3 Words)\r\n\r\nTotal Words: 5\r\n") << false;
+}
+
+void frmQuorvaneTest::countWordsRun() {
+    QFETCH(QStringList, clicks);
+    QFETCH(bool, greyEditor);
+    QFETCH(QByteArray, report);
+    QFETCH(bool, editor);
+
+    Rig rig;
+    writeFile(rig.at("A/run/a.doc"), "one two");
+    writeFile(rig.at("A/run/b_c-d.txt"), "alpha beta gamma");
+    frmQuorvane& w = *rig.window;
+    QVERIFY(w.Dir1->setPath(rig.at("A/run")));
+    w.cmbkey->setCurrentIndex(0);  // "*.*"
+    w.cmbkey_Click();
+    for (const QString& name : clicks) {
+        auto* button = w.findChild<QAbstractButton*>(name);
+        QVERIFY2(button, qPrintable(name));
+        button->click();
+    }
+    if (greyEditor) {
+        QVERIFY(w.chkshelltopad->setValue(2));
+    }
+    w.cmdcountwords->click();
+
+    const QString reportPath = rig.at("A/run/tallix.txt");
+    QCOMPARE(readFile(reportPath), report);
+    QCOMPARE(rig.messages.shown, QStringList{"Job Done|done \"output.txt\" File Created!"});
+    QCOMPARE(rig.starter.editorCalls, editor ? QStringList{reportPath} : QStringList{});
+    QVERIFY(w.File1->names().contains("tallix.txt"));
+    QVERIFY(w.cmdcountwords->isEnabled());
+    QVERIFY(!w.Timer1->isActive());
+    QVERIFY(w.lblstatus->isHidden());
+}
+
+void frmQuorvaneTest::closingDuringARunCancelsIt() {
+    Rig rig;
+    const QByteArray earlier = "earlier report\r\n\r\nTotal Words: 7\r\n";
+    writeFile(rig.at("A/big/tallix.txt"), earlier);
+    for (const char* name : {"A/big/1.txt", "A/big/2.txt", "A/big/3.txt"}) {
+        writeFile(rig.at(name), QByteArray("word ").repeated(400000));
+    }
+    frmQuorvane& w = *rig.window;
+    QVERIFY(w.Dir1->setPath(rig.at("A/big")));
+    w.cmbkey->setCurrentIndex(0);
+    w.cmbkey_Click();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // As the user would: press the button from the event loop and close the window while
+    // the count yields; the event loop, and with it the program, must then end.
+    bool closedWhileRunning = false;
+    QTimer::singleShot(0, &w, [&] {
+        QTimer::singleShot(0, &w, [&] {
+            closedWhileRunning = w.countRunning() && w.Timer1->isActive();
+            w.close();
+        });
+        w.cmdcountwords->click();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    watchdog.start(60000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+
+    QVERIFY(closedWhileRunning);
+    QVERIFY(w.lastCountResult().has_value());
+    QCOMPARE(int(w.lastCountResult()->outcome), int(CountResult::Outcome::Cancelled));
+    QCOMPARE(readFile(rig.at("A/big/tallix.txt")), earlier);
+    QCOMPARE(QDir(rig.at("A/big")).entryList(QDir::Files).size(), 4);  // nothing left behind
+    QCOMPARE(rig.messages.shown, QStringList{});
+    QVERIFY(rig.starter.editorCalls.isEmpty());
+    QVERIFY(!w.countRunning());
+    QVERIFY(!w.Timer1->isActive());
+}
+
+void frmQuorvaneTest::panelsAndLink() {
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    w.mnuabout->trigger();
+    QVERIFY(w.framecountwords->isHidden());
+    QVERIFY(!w.frameabout->isHidden());
+    QCOMPARE(w.frameabout->pos(), QPoint(0, 0));
+    QVERIFY(w.lblappversion->text().endsWith("Version: 1.0.0"));
+    QVERIFY(!w.lblappinfo->text().isEmpty());
+    QVERIFY(!w.lblappcopyright->text().isEmpty());
+    w.mnucountwords->trigger();
+    QVERIFY(!w.framecountwords->isHidden());
+    QVERIFY(w.frameabout->isHidden());
+    QVERIFY(rig.messages.shown.isEmpty());  // the menu command never counts
+
+    RecordingOpener opener;
+    const modpublic::Services previous = modpublic::setServices({&opener, nullptr, nullptr, {}});
+    emit w.lblgoplumwick->clicked();
+    emit w.lblgoplumwick->mouseMoved();
+    modpublic::setServices(previous);
+    QCOMPARE(opener.opened, QStringList{QStringLiteral("Open %1 1").arg(kDownloadPage)});
+    QCOMPARE(w.lblgoplumwick->look(), LinkLabel::Look::Hover);
+}
+
+void frmQuorvaneTest::layout() {
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    if (w.logicalDpiX() == 96) {
+        QCOMPARE(w.centralWidget()->size(), QSize(702, 387));
+    }
+    QCOMPARE(w.centralWidget()->size(), QSize(w.px(10530), w.px(5805)));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Dir1));
+
+    // Every control is found by its name and lies wholly inside its container (the About
+    // panel once it has been shown: until then it waits hidden at its design offset).
+    w.mnuabout->trigger();
+    const QStringList controls = {
+        "Drive1",           "Dir1",          "File1",          "cmbkey",
+        "lbldrv",           "lblkey",        "framecontainer", "framecountwords",
+        "Label1",           "Frame1",        "optcase_0",      "optcase_1",
+        "optcase_2",        "optcase_3",     "Frame2",         "chkremext",
+        "chkremunderscore", "chkremhyphen",  "Frame3",         "chknumlist",
+        "chkdatecreated",   "chkshelltopad", "picstatus",      "cmdcountwords",
+        "frameabout",       "lblappversion", "lblappinfo",     "lblappcopyright",
+        "lblgoplumwick"};
+    for (const QString& name : controls) {
+        auto* control = w.findChild<QWidget*>(name);
+        QVERIFY2(control, qPrintable(name));
+        QVERIFY2(control->parentWidget()->rect().contains(control->geometry()), qPrintable(name));
+    }
+
+    const QStringList tabOrder = {
+        "Dir1",          "Drive1",        "File1",          "cmbkey",
+        "cmdcountwords", "chkshelltopad", "chkremhyphen",   "chkremunderscore",
+        "chkremext",     "optcase_3",     "optcase_2",      "optcase_1",
+        "optcase_0",     "chknumlist",    "chkdatecreated", "picstatus"};
+    QStringList seen;
+    QWidget* next = w.Dir1;
+    do {
+        if (tabOrder.contains(next->objectName()) && !seen.contains(next->objectName())) {
+            seen << next->objectName();
+        }
+        next = next->nextInFocusChain();
+    } while (next != w.Dir1);
+    QCOMPARE(seen, tabOrder);
+}
+
+}  // namespace quorvane
+
+QTEST_MAIN(quorvane::frmQuorvaneTest)
+#include "frmQuorvaneTest.moc"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QListWidget>
+#include <QStringList>
+
+namespace quorvane {
+
+// The file list: the files of one folder that a pattern selects, in the order in which a
+// count walks them. Setting the folder lists it at once; a new pattern takes effect at
+// the next listing (a folder change or refresh()). A folder that cannot be read lists
+// nothing.
+class FileListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileListBox(QWidget* parent = nullptr);
+
+    QString path() const { return path_; }
+    void setPath(const QString& folder);
+
+    QString pattern() const { return pattern_; }
+    void setPattern(const QString& pattern) { pattern_ = pattern; }
+
+    // Reads the folder again.
+    void refresh();
+
+    // The names as listed, in list order.
+    const QStringList& names() const { return names_; }
+
+signals:
+    // After every listing, with path() and pattern() as they were used.
+    void refreshed();
+
+private:
+    QString path_;
+    QString pattern_ = QStringLiteral("*.*");
+    QStringList names_;
+};
+
+}  // namespace quorvane

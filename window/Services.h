@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+
+namespace quorvane {
+
+class DriveList;
+class MessageBox;
+class ProgramStarter;
+
+// Replacements for the window's outside services; a null member means the real one.
+// The window does not own what is passed here: it must outlive the window.
+struct Services {
+    MessageBox* messages = nullptr;
+    ProgramStarter* starter = nullptr;
+    DriveList* drives = nullptr;
+    // Told the name of each option, drive, folder and pattern handler as it starts,
+    // start-up included; lets tests follow how the handlers nest.
+    std::function<void(const char* handler)> trace;
+};
+
+}  // namespace quorvane
