@@ -9,9 +9,13 @@ build=${1:-"$root/build"}
 counter="$build/cli/quorvane-count"
 micro="$build/bench/bench_wordcounter"
 
-if [ ! -x "$counter" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ ! -x "$counter" ] || [ ! -x "$micro" ]; then
+    if [ ! -f "$build/CMakeCache.txt" ]; then
+        cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
     cmake --build "$build" -j "$(nproc)" --target quorvane-count
+    # The micro-benchmark exists only where Google Benchmark was found.
+    cmake --build "$build" -j "$(nproc)" --target bench_wordcounter 2>/dev/null || true
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-bench.XXXXXX")

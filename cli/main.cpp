@@ -137,6 +137,11 @@ int main(int argc, char* argv[]) {
                               .arg(parser.value(letterCase)));
     }
 
+    // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
+    if (parser.isSet(output) && parser.value(output).isEmpty()) {
+        return usageError(QStringLiteral("--output needs a file name, or \"-\""));
+    }
+
     const QString folder = QDir::cleanPath(QFileInfo(positional[0]).absoluteFilePath());
     const QString pattern =
         positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);

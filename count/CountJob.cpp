@@ -12,8 +12,9 @@ namespace quorvane {
 namespace {
 
 // One reused read buffer: large enough that a read costs little next to counting it,
-// small enough that memory stays flat whatever the file size.
-constexpr qsizetype kReadBufferSize = 256 * 1024;
+// small enough that memory stays flat whatever the file size, and that one read from a
+// slow disk or a network share does not hold the window past the yield interval.
+constexpr qsizetype kReadBufferSize = 64 * 1024;
 
 // Checking the clock once per buffer keeps the cost of the check negligible; yielding at
 // half the interval leaves room for the buffer in hand and the line that follows.
@@ -42,7 +43,11 @@ void CountJob::setProgressCallback(std::function<void(const CountProgress&)> cal
 }
 
 QString CountJob::entryPath(const QString& folder, const QString& name) {
-    return endsWithSeparator(folder) ? folder + name : folder + kSeparator + name;
+    // No folder gives the bare name, never a path at the file-system root.
+    if (folder.isEmpty() || endsWithSeparator(folder)) {
+        return folder + name;
+    }
+    return folder + kSeparator + name;
 }
 
 QString CountJob::reportPathFor(const QString& folder) {
@@ -119,12 +124,12 @@ CountResult CountJob::run() {
     host_.startstatus();
 
     ReportWriter report(result.reportPath);
-    auto failReport = [&]() {
+    auto failReport = [&](const QString& reason) {
         report.discard();
         host_.setCountButtonEnabled(true);
         host_.endstatus();
         result.outcome = CountResult::Outcome::ReportFailed;
-        result.error = reportFailureMessage(result.reportPath, report.errorString());
+        result.error = reportFailureMessage(result.reportPath, reason);
         host_.showMessage(result.error, QString::fromLatin1(version::kAppTitle));
         return result;
     };
@@ -136,8 +141,12 @@ CountResult CountJob::run() {
         return result;
     };
 
+    // An empty folder path would put the report, and every entry, at the file-system root.
+    if (folder.isEmpty()) {
+        return failReport(QStringLiteral("no folder is chosen"));
+    }
     if (!report.open()) {
-        return failReport();
+        return failReport(report.errorString());
     }
 
     // Taken once: a folder change or refresh during a yield must not mix another folder's
@@ -168,7 +177,7 @@ CountResult CountJob::run() {
                 const QString line = buildReportLine(index, name, words, dateText,
                                                      host_.reportOptions(), caseChoice);
                 if (!report.writeLine(line)) {
-                    return failReport();
+                    return failReport(report.errorString());
                 }
                 result.total += words;
                 ++result.filesCounted;
@@ -183,7 +192,7 @@ CountResult CountJob::run() {
 
     if (!report.writeLine(QString()) || !report.writeLine(totalLine(result.total)) ||
         !report.commit()) {
-        return failReport();
+        return failReport(report.errorString());
     }
 
     host_.refreshFileList();

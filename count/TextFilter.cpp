@@ -29,14 +29,9 @@ TextFilter::Kind TextFilter::kindOf(unsigned char byte) noexcept {
 char TextFilter::feed(unsigned char byte) noexcept {
     switch (kindOf(byte)) {
         case Kind::WordChar:
-            if (!inWord_) {
-                ++words_;
-                inWord_ = true;
-            }
             lastKeptWasSpace_ = false;
             return static_cast<char>(byte);
         case Kind::Space:
-            inWord_ = false;
             if (lastKeptWasSpace_) {
                 return 0;
             }

@@ -152,6 +152,9 @@ TEST_F(CliTest, ExitStatus) {
         {"too_many", {dir.path(), "*.*", "extra"}, 1, "too many"},
         {"unknown_option", {"--bogus", dir.path()}, 1, "bogus"},
         {"bad_case", {"--case", "shouting", dir.path()}, 1, "shouting"},
+        {"empty_output", {"--output", "", dir.path()}, 1, "--output"},
+        {"folder_is_a_file", {dir.filePath("tallix.txt")}, 1, "tallix.txt"},
+        {"output_is_a_folder", {"--output", blocked.path(), dir.path()}, 3, "could not be written"},
         {"missing_folder", {dir.filePath("nowhere")}, 1, "nowhere"},
         {"nothing_matches", {"--output", "-", dir.path(), "*.none"}, 0, ""},
         // Reading one's own memory at address 0 fails: a listed file that cannot be read.
