@@ -346,6 +346,7 @@ void frmQuorvane::connectHandlers() {
     connect(chkremhyphen, &QCheckBox::stateChanged, this, &frmQuorvane::chkremhyphen_Click);
     connect(optcaseGroup_, &QButtonGroup::idClicked, this,
             [this](int id) { optcase_Click(static_cast<short>(id)); });
+    connect(optcaseGroup_, &QButtonGroup::idToggled, this, &frmQuorvane::keepCaseTabStop);
 
     connect(Drive1, &DriveListBox::driveChanged, this, &frmQuorvane::Drive1_Change);
     connect(Dir1, &DirListBox::pathChanged, this, &frmQuorvane::Dir1_Change);
@@ -371,6 +372,17 @@ void frmQuorvane::chainTabOrder() {
         optcase[0],   chknumlist,       chkdatecreated, picstatus};
     for (std::size_t i = 1; i < order.size(); ++i) {
         QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void frmQuorvane::keepCaseTabStop() {
+    // The letter-case group is one stop of the tab order, at its selected button: the
+    // others take focus only by a click or the arrow keys. With none selected, Tab enters
+    // the group at its first button.
+    const bool anySelected = optcaseGroup_->checkedButton() != nullptr;
+    for (QRadioButton* button : optcase) {
+        const bool stop = !anySelected || button->isChecked();
+        button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
     }
 }
 
@@ -532,6 +544,10 @@ bool frmQuorvane::eventFilter(QObject* watched, QEvent* event) {
         return QMainWindow::eventFilter(watched, event);
     }
     const auto* key = static_cast<const QKeyEvent*>(event);
+    // Tab moves the focus on before any control sees it as a key.
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        return QMainWindow::eventFilter(watched, event);
+    }
     short shift = 0;
     shift |= key->modifiers().testFlag(Qt::ShiftModifier) ? 1 : 0;
     shift |= key->modifiers().testFlag(Qt::ControlModifier) ? 2 : 0;

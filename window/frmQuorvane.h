@@ -129,6 +129,7 @@ private:
     void setInitialFolder();
     void connectHandlers();
     void chainTabOrder();
+    void keepCaseTabStop();
     void place(QWidget* control, int left, int top, int width, int height) const;
 
     void restoreFolder();

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "DesktopOpener.h"
@@ -172,8 +173,14 @@ private slots:
     void countWordsRun_data();
     void countWordsRun();
     void closingDuringARunCancelsIt();
-    void panelsAndLink();
+    void panels_data();
+    void panels();
+    void link();
+    void captions_data();
+    void captions();
     void layout();
+    void tabStopsAtTheSelectedCaseButton_data();
+    void tabStopsAtTheSelectedCaseButton();
 };
 
 void frmQuorvaneTest::startupRestoresOptions_data() {
@@ -343,7 +350,15 @@ void frmQuorvaneTest::pickingADrive() {
                                          : storedBefore);
 }
 
-enum ComboAction { TypeAtEnd, TypeIntoEdit, PickFromList, ArrowUp, PressEnter, UnusedKeyOnEdit };
+enum ComboAction {
+    TypeAtEnd,
+    TypeIntoEdit,
+    PickFromList,
+    ArrowUp,
+    PressEnter,
+    UnusedKeyOnEdit,
+    TabAway
+};
 
 void frmQuorvaneTest::comboKeepsTheFileListInStep_data() {
     QTest::addColumn<int>("action");
@@ -366,6 +381,7 @@ void frmQuorvaneTest::comboKeepsTheFileListInStep_data() {
         << int(PressEnter) << QStringList{"cmbkey_KeyDown"} << QStringList{"*.doc:a.doc,new.doc"};
     QTest::newRow("key the line edit ignores raises KeyDown once")
         << int(UnusedKeyOnEdit) << QStringList{"cmbkey_KeyDown"} << QStringList{"*.doc:a.doc"};
+    QTest::newRow("tab moves on without a key") << int(TabAway) << QStringList{} << QStringList{};
 }
 
 void frmQuorvaneTest::comboKeepsTheFileListInStep() {
@@ -408,6 +424,10 @@ void frmQuorvaneTest::comboKeepsTheFileListInStep() {
         case UnusedKeyOnEdit:
             QTest::keyClick(w.cmbkey->lineEdit(), Qt::Key_F2);
             break;
+        case TabAway:
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.cmdcountwords));
+            break;
     }
     QCOMPARE(rig.handlers({"cmbkey_Click", "cmbkey_Change", "cmbkey_KeyDown"}), handlers);
     QCOMPARE(rig.listings, listings);
@@ -436,28 +456,38 @@ void frmQuorvaneTest::clicksStoreOptionsAtOnce() {
 void frmQuorvaneTest::countWordsRun_data() {
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<bool>("greyEditor");
+    QTest::addColumn<bool>("removeFolder");
     QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<QString>("message");  // title|text, or its start
     QTest::addColumn<bool>("editor");
 
-    QTest::newRow("no options") << QStringList{} << false
-                                << QByteArray(
-                                       "a.doc (2 Words)\r\nb_c-d.txt (3 Words)\r\n\r\n"
-                                       "Total Words: 5\r\n")
-                                << false;
+    const QString done = "Job Done|done \"output.txt\" File Created!";
+    QTest::newRow("no options")
+        << QStringList{} << false << false
+        << QByteArray("a.doc (2 Words)\r\nb_c-d.txt (3 Words)\r\n\r\nTotal Words: 5\r\n") << done
+        << false;
     QTest::newRow("numbered, names cleaned, upper case, editor")
         << QStringList{"chknumlist",   "chkremext", "chkremunderscore",
                        "chkremhyphen", "optcase_1", "chkshelltopad"}
-        << false << QByteArray("1. A (2 WORDS)\r\n2. B C D (3 WORDS)\r\n\r\nTotal Words: 5\r\n")
+        << false << false
+        << QByteArray("1. A (2 WORDS)\r\n2. B C D (3 WORDS)\r\n\r\nTotal Words: 5\r\n") << done
         << true;
     QTest::newRow("title case, editor greyed")
-        << QStringList{"optcase_3"} << true
-        << QByteArray("A.doc (2 Words)\r\nB_c-d.txt (3 Words)\r\n\r\nTotal Words: 5\r\n") << false;
+        << QStringList{"optcase_3"} << true << false
+        << QByteArray("A.doc (2 Words)\r\nB_c-d.txt (3 Words)\r\n\r\nTotal Words: 5\r\n") << done
+        << false;
+    // The folder vanished while shown: the user hears why, and the window is ready again.
+    QTest::newRow("folder removed while shown")
+        << QStringList{"chkshelltopad"} << false << true << QByteArray("<missing>")
+        << "Quorvane|The report \"@A/run/tallix.txt\" could not be written" << false;
 }
 
 void frmQuorvaneTest::countWordsRun() {
     QFETCH(QStringList, clicks);
     QFETCH(bool, greyEditor);
+    QFETCH(bool, removeFolder);
     QFETCH(QByteArray, report);
+    QFETCH(QString, message);
     QFETCH(bool, editor);
 
     Rig rig;
@@ -475,13 +505,19 @@ void frmQuorvaneTest::countWordsRun() {
     if (greyEditor) {
         QVERIFY(w.chkshelltopad->setValue(2));
     }
+    if (removeFolder) {
+        QVERIFY(QDir(rig.at("A/run")).removeRecursively());
+    }
     w.cmdcountwords->click();
 
     const QString reportPath = rig.at("A/run/tallix.txt");
     QCOMPARE(readFile(reportPath), report);
-    QCOMPARE(rig.messages.shown, QStringList{"Job Done|done \"output.txt\" File Created!"});
+    QCOMPARE(rig.messages.shown.size(), 1);
+    const QString expected = rig.resolve({message}).first();
+    QVERIFY2(rig.messages.shown.first().startsWith(expected),
+             qPrintable(rig.messages.shown.first()));
     QCOMPARE(rig.starter.editorCalls, editor ? QStringList{reportPath} : QStringList{});
-    QVERIFY(w.File1->names().contains("tallix.txt"));
+    QCOMPARE(w.File1->names().contains("tallix.txt"), !removeFolder);
     QVERIFY(w.cmdcountwords->isEnabled());
     QVERIFY(!w.Timer1->isActive());
     QVERIFY(w.lblstatus->isHidden());
@@ -528,21 +564,65 @@ void frmQuorvaneTest::closingDuringARunCancelsIt() {
     QVERIFY(!w.Timer1->isActive());
 }
 
-void frmQuorvaneTest::panelsAndLink() {
+void frmQuorvaneTest::panels_data() {
+    QTest::addColumn<QString>("commands");  // a: About, c: Count Words, in order
+    QTest::addColumn<bool>("duringRun");    // the commands come while a count yields
+    QTest::addColumn<bool>("aboutShown");
+
+    QTest::newRow("about from the counting panel") << "a" << false << true;
+    QTest::newRow("about twice") << "aa" << false << true;
+    QTest::newRow("count words from about") << "ac" << false << false;
+    QTest::newRow("count words while shown") << "c" << false << false;
+    QTest::newRow("about during a run") << "a" << true << true;
+    QTest::newRow("about and back during a run") << "ac" << true << false;
+}
+
+void frmQuorvaneTest::panels() {
+    QFETCH(QString, commands);
+    QFETCH(bool, duringRun);
+    QFETCH(bool, aboutShown);
+
     Rig rig;
     frmQuorvane& w = *rig.window;
-    w.mnuabout->trigger();
-    QVERIFY(w.framecountwords->isHidden());
-    QVERIFY(!w.frameabout->isHidden());
-    QCOMPARE(w.frameabout->pos(), QPoint(0, 0));
-    QVERIFY(w.lblappversion->text().endsWith("Version: 1.0.0"));
-    QVERIFY(!w.lblappinfo->text().isEmpty());
-    QVERIFY(!w.lblappcopyright->text().isEmpty());
-    w.mnucountwords->trigger();
-    QVERIFY(!w.framecountwords->isHidden());
-    QVERIFY(w.frameabout->isHidden());
-    QVERIFY(rig.messages.shown.isEmpty());  // the menu command never counts
+    QVERIFY(w.lblappversion->text().isEmpty());
+    const auto run = [&] {
+        for (const QChar command : commands) {
+            (command == 'a' ? w.mnuabout : w.mnucountwords)->trigger();
+        }
+    };
+    bool ranDuringCount = false;
+    if (duringRun) {
+        w.cmbkey->setCurrentIndex(0);
+        w.cmbkey_Click();
+        QTimer::singleShot(0, &w, [&] {
+            ranDuringCount = w.countRunning();
+            run();
+        });
+        w.cmdcountwords->click();
+        QVERIFY(ranDuringCount);
+        // The run went on to its end and said so, whichever panel was shown.
+        QCOMPARE(rig.messages.shown, QStringList{"Job Done|done \"output.txt\" File Created!"});
+        QCOMPARE(int(w.lastCountResult()->outcome), int(CountResult::Outcome::Completed));
+    } else {
+        run();
+        QVERIFY(rig.messages.shown.isEmpty());  // the menu command never counts
+        QVERIFY(!w.lastCountResult().has_value());
+    }
+    QCOMPARE(w.frameabout->isHidden(), !aboutShown);
+    QCOMPARE(w.framecountwords->isHidden(), aboutShown);
+    QCOMPARE((aboutShown ? w.frameabout : w.framecountwords)->pos(), QPoint(0, 0));
+    // Filled by the first "About" and kept from then on.
+    const bool filled = commands.contains('a');
+    QCOMPARE(w.lblappversion->text().endsWith("Version: 1.0.0"), filled);
+    QCOMPARE(w.lblappinfo->text().isEmpty(), !filled);
+    QCOMPARE(w.lblappcopyright->text().isEmpty(), !filled);
+    QVERIFY(w.cmdcountwords->isEnabled());
+    QVERIFY(w.lblstatus->isHidden());
+}
 
+void frmQuorvaneTest::link() {
+    Rig rig;
+    frmQuorvane& w = *rig.window;
     RecordingOpener opener;
     const modpublic::Services previous = modpublic::setServices({&opener, nullptr, nullptr, {}});
     emit w.lblgoplumwick->clicked();
@@ -550,6 +630,66 @@ void frmQuorvaneTest::panelsAndLink() {
     modpublic::setServices(previous);
     QCOMPARE(opener.opened, QStringList{QStringLiteral("Open %1 1").arg(kDownloadPage)});
     QCOMPARE(w.lblgoplumwick->look(), LinkLabel::Look::Hover);
+}
+
+void frmQuorvaneTest::captions_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+
+    // clang-format off
+    QTest::newRow("lbldrv") << "lbldrv" << "Drive:";
+    QTest::newRow("lblkey") << "lblkey" << "Key:";
+    QTest::newRow("Label1") << "Label1"
+        << "The settings below change the format of the output file, i.e. if you wish to remove "
+           "the file extension from the report just click \"remove extensions\" ";
+    QTest::newRow("Frame1") << "Frame1" << "Format Wording";
+    QTest::newRow("optcase_0") << "optcase_0" << "Untouched";
+    QTest::newRow("optcase_1") << "optcase_1" << "Uppercase";
+    QTest::newRow("optcase_2") << "optcase_2" << "Lowercase ";
+    QTest::newRow("optcase_3") << "optcase_3" << "Title Case";
+    QTest::newRow("Frame2") << "Frame2" << "Remove";
+    QTest::newRow("chkremext") << "chkremext" << "Extensions";
+    QTest::newRow("chkremunderscore") << "chkremunderscore" << "Underscore";
+    QTest::newRow("chkremhyphen") << "chkremhyphen" << "Hyphen ";
+    QTest::newRow("Frame3") << "Frame3" << "In Report";
+    QTest::newRow("chknumlist") << "chknumlist" << "Provide Numbered List";
+    QTest::newRow("chkdatecreated") << "chkdatecreated" << "Insert Date Created";
+    QTest::newRow("chkshelltopad") << "chkshelltopad" << "Show End result in Notepad";
+    QTest::newRow("cmdcountwords") << "cmdcountwords" << "COUNT WORDS";
+    QTest::newRow("lblstatus") << "lblstatus" << "Active";
+    QTest::newRow("lblgoplumwick") << "lblgoplumwick" << "Click here for most recent version. ";
+    QTest::newRow("framecountwords") << "framecountwords" << "";
+    QTest::newRow("frameabout") << "frameabout" << "";
+    QTest::newRow("mnuabout") << "mnuabout" << "About";
+    QTest::newRow("mnucountwords") << "mnucountwords" << "Count Words";
+    QTest::newRow("cmbkey") << "cmbkey" << "*.doc|*.*,*.txt,*.dat,*.doc";
+    // clang-format on
+}
+
+void frmQuorvaneTest::captions() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+
+    Rig rig;
+    QObject* control = rig.window->findChild<QObject*>(name);
+    QVERIFY2(control, qPrintable(name));
+    QString text;
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        text = label->text();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        text = button->text();
+    } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
+        text = frame->title();
+    } else if (auto* action = qobject_cast<QAction*>(control)) {
+        text = action->text();
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        QStringList items;
+        for (int i = 0; i < combo->count(); ++i) {
+            items << combo->itemText(i);
+        }
+        text = combo->currentText() + "|" + items.join(',');
+    }
+    QCOMPARE(text, caption);
 }
 
 void frmQuorvaneTest::layout() {
@@ -598,6 +738,61 @@ void frmQuorvaneTest::layout() {
         next = next->nextInFocusChain();
     } while (next != w.Dir1);
     QCOMPARE(seen, tabOrder);
+}
+
+void frmQuorvaneTest::tabStopsAtTheSelectedCaseButton_data() {
+    QTest::addColumn<QString>("storedCase");
+    QTest::addColumn<int>("click");  // a button the user clicks after start-up; -1: none
+    QTest::addColumn<QString>("stop");
+
+    QTest::newRow("first start") << "" << -1 << "optcase_0";
+    QTest::newRow("restored lower case") << "2" << -1 << "optcase_2";
+    QTest::newRow("user picks title case") << "" << 3 << "optcase_3";
+    QTest::newRow("user picks upper case after a restore") << "2" << 1 << "optcase_1";
+    QTest::newRow("none selected: the first in tab order") << "9" << -1 << "optcase_3";
+}
+
+void frmQuorvaneTest::tabStopsAtTheSelectedCaseButton() {
+    QFETCH(QString, storedCase);
+    QFETCH(int, click);
+    QFETCH(QString, stop);
+
+    Rig rig(storedCase.isEmpty() ? QStringList{}
+                                 : QStringList{"program/OptCaseInteger=" + storedCase});
+    frmQuorvane& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    if (click >= 0) {
+        w.optcase[click]->click();
+    }
+    const auto walk = [&](Qt::Key key, int presses) {
+        w.Dir1->setFocus();
+        QStringList seen;
+        for (int i = 0; i < presses; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            seen << QApplication::focusWidget()->objectName();
+        }
+        return seen;
+    };
+    const QStringList forward = {"Drive1",
+                                 "File1",
+                                 "cmbkey",
+                                 "cmdcountwords",
+                                 "chkshelltopad",
+                                 "chkremhyphen",
+                                 "chkremunderscore",
+                                 "chkremext",
+                                 stop,
+                                 "chknumlist",
+                                 "chkdatecreated",
+                                 "picstatus",
+                                 "Dir1"};
+    QCOMPARE(walk(Qt::Key_Tab, 13), forward);
+    QStringList backward = forward;
+    std::reverse(backward.begin(), backward.end());
+    backward.removeFirst();
+    backward << "Dir1";
+    QCOMPARE(walk(Qt::Key_Backtab, 13), backward);
 }
 
 }  // namespace quorvane
