@@ -14,7 +14,7 @@ namespace {
 // One reused read buffer: large enough that a read costs little next to counting it,
 // small enough that memory stays flat whatever the file size, and that one read from a
 // slow disk or a network share does not hold the window past the yield interval.
-constexpr qsizetype kReadBufferSize = 64 * 1024;
+constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 
 // Checking the clock once per buffer keeps the cost of the check negligible; yielding at
 // half the interval leaves room for the buffer in hand and the line that follows.

@@ -490,7 +490,7 @@ bool frmQuorvane::optcase_Click(short Index) {
 // ---- Drive, folder and pattern ----
 
 QString frmQuorvane::currentFolderOf(const QString& drive) const {
-    const QString last = lastFolderOnDrive_.value(drive);
+    QString last = lastFolderOnDrive_.value(drive);
     if (!last.isEmpty() && QFileInfo(last).isDir()) {
         return last;
     }
