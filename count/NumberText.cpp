@@ -3,8 +3,8 @@
 #include <QRegularExpression>
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace quorvane {
@@ -18,9 +18,16 @@ std::optional<short> toWholeNumber16(const QString& text) {
     if (!decimal.match(trimmed).hasMatch()) {
         return std::nullopt;
     }
+    // from_chars, unlike strtod, ignores the C locale that a Qt application switches to the
+    // user's: a German decimal comma must not turn "3.5" into 3.
     const QByteArray latin = trimmed.toLatin1();
-    const double value = std::strtod(latin.constData(), nullptr);
-    if (!std::isfinite(value)) {
+    const char* first = latin.constData();
+    if (*first == '+') {
+        ++first;  // from_chars takes no plus sign
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(first, latin.constData() + latin.size(), value);
+    if (error != std::errc() || end != latin.constData() + latin.size() || !std::isfinite(value)) {
         return std::nullopt;
     }
     // Halves go to the even neighbour: 2.5 -> 2, 3.5 -> 4.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include <QDateTime>
 #include <QLocale>
 #include <QTimeZone>
@@ -161,6 +164,17 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberRow{"inf", std::nullopt}, NumberRow{"nan", std::nullopt},
                       NumberRow{"+-1", std::nullopt}, NumberRow{".", std::nullopt},
                       NumberRow{"1e", std::nullopt}));
+
+// A Qt application runs in the user's C locale, whose decimal mark may be a comma.
+TEST(WholeNumber, IgnoresTheProcessLocale) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no German locale on this machine";
+    }
+    const std::optional<short> value = toWholeNumber16(QStringLiteral("3.5"));
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(value, 4);
+}
 
 }  // namespace
 }  // namespace quorvane
