@@ -1,6 +1,8 @@
 #include "DriveList.h"
 
+#include "FileName.h"
 #include "FolderListing.h"
+#include "Paths.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -16,6 +18,9 @@
 #include <iterator>
 #else
 #include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 namespace quorvane {
@@ -106,7 +111,7 @@ QStringList parseMountTable(const QByteArray& mounts) {
         if (fields.size() < 3) {
             continue;
         }
-        const QString point = QFile::decodeName(unescapeMountPoint(fields[1]));
+        const QString point = FileName::fromNative(unescapeMountPoint(fields[1]));
         if (!point.startsWith(QLatin1Char('/')) || holdsNoFiles(fields[2], point) ||
             seen.contains(point)) {
             continue;
@@ -156,7 +161,7 @@ QString DriveList::currentFolderOf(const QString& drive) const {
         return drive;
     }
 #endif
-    const QString current = QDir::currentPath();
+    const QString current = Paths::currentFolder();
     return sameDrive(driveOf(current), drive) ? QDir::toNativeSeparators(current) : drive;
 }
 
@@ -168,7 +173,7 @@ bool DriveList::isReady(const QString& drive) const {
     // A removable drive without a medium has no root folder.
     return QFileInfo(drive).isDir();
 #else
-    DIR* dir = opendir(QFile::encodeName(drive).constData());
+    DIR* dir = opendir(FileName::toNative(drive).constData());
     if (dir == nullptr) {
         return false;
     }

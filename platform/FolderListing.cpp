@@ -1,7 +1,9 @@
 #include "FolderListing.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
+
+#include "FileName.h"
 
 #include <algorithm>
 #include <string>
@@ -135,6 +137,14 @@ FolderList readFolder(const QString& folder, const Pattern& pattern) {
     return result;
 }
 
+QStringList readSubfolders(const QString& folder) {
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+bool isFolderPath(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
 #else
 
 bool isRegularFile(int folderFd, const char* name) {
@@ -142,9 +152,45 @@ bool isRegularFile(int folderFd, const char* name) {
     return fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
 }
 
+bool isFolderAt(int folderFd, const char* name) {
+    struct stat info;
+    return fstatat(folderFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Qt's own folder classes would pass the names through the system encoding and lose held
+// bytes, so the folder is read here.
+QStringList readSubfolders(const QString& folder) {
+    QStringList names;
+    DIR* dir = opendir(FileName::toNative(folder).constData());
+    if (dir == nullptr) {
+        return names;
+    }
+    const int fd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        // Also skips "." and "..".
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        const unsigned char type = entry->d_type;
+        if (type == DT_DIR ||
+            ((type == DT_LNK || type == DT_UNKNOWN) && isFolderAt(fd, entry->d_name))) {
+            names.append(FileName::fromNative(
+                QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name))));
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+bool isFolderPath(const QString& path) {
+    struct stat info;
+    return !path.isEmpty() && stat(FileName::toNative(path).constData(), &info) == 0 &&
+           S_ISDIR(info.st_mode);
+}
+
 FolderList readFolder(const QString& folder, const Pattern& pattern) {
     FolderList result;
-    DIR* dir = opendir(QFile::encodeName(folder).constData());
+    DIR* dir = opendir(FileName::toNative(folder).constData());
     if (dir == nullptr) {
         result.error = qt_error_string(errno);
         return result;
@@ -164,7 +210,9 @@ FolderList readFolder(const QString& folder, const Pattern& pattern) {
         if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
             continue;
         }
-        const QString name = QFile::decodeName(entry->d_name);
+        // Held bytes never equal a pattern letter; "?" and "*" take them like any other.
+        const QString name =
+            FileName::fromNative(QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name)));
         // Matching first spares a stat for every link the pattern leaves out anyway.
         if (!pattern.matches(name)) {
             continue;
@@ -199,6 +247,16 @@ FolderList FolderListing::list(const QString& folder, const QString& pattern) {
 
 bool FolderListing::matches(const QString& name, const QString& pattern) {
     return Pattern(pattern).matches(name);
+}
+
+QStringList FolderListing::subfolders(const QString& folder) {
+    QStringList names = readSubfolders(folder);
+    std::sort(names.begin(), names.end(), &FolderListing::lessThan);
+    return names;
+}
+
+bool FolderListing::isFolder(const QString& path) {
+    return isFolderPath(path);
 }
 
 bool FolderListing::lessThan(const QString& a, const QString& b) {

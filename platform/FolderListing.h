@@ -22,6 +22,13 @@ public:
     static FolderList list(const QString& folder, const QString& pattern);
     static bool matches(const QString& name, const QString& pattern);
     static bool lessThan(const QString& a, const QString& b);
+
+    // The folders directly inside a folder (links to folders too), hidden ones and "." and
+    // ".." left out, in lessThan() order; empty when the folder cannot be read. Names and
+    // the folder are in FileName's form.
+    static QStringList subfolders(const QString& folder);
+    // Whether the path names an existing folder, following links.
+    static bool isFolder(const QString& path);
 };
 
 }  // namespace quorvane

@@ -5,8 +5,7 @@
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
 
-#include <algorithm>
-
+#include "FileName.h"
 #include "FolderListing.h"
 
 namespace quorvane {
@@ -48,7 +47,10 @@ QString DirListBox::normalisedPath(const QString& path) {
     if (path.trimmed().isEmpty()) {
         return {};
     }
-    return QDir::toNativeSeparators(QDir::cleanPath(QDir(path).absolutePath()));
+    // An absolute path is cleaned as text: Qt resolves a path that is not yet clean through
+    // the system encoding, which would lose the bytes a name holds.
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir(path).absolutePath();
+    return QDir::toNativeSeparators(QDir::cleanPath(absolute));
 }
 
 QString DirListBox::pathOf(const QListWidgetItem* item) {
@@ -57,7 +59,7 @@ QString DirListBox::pathOf(const QListWidgetItem* item) {
 
 bool DirListBox::setPath(const QString& path) {
     const QString target = normalisedPath(path);
-    if (target.isEmpty() || !QFileInfo(target).isDir()) {
+    if (target.isEmpty() || !FolderListing::isFolder(target)) {
         return false;
     }
     if (target == path_) {
@@ -73,11 +75,17 @@ void DirListBox::rebuild() {
     clear();
     openItem_ = nullptr;
 
+    // Worked out as text, as QDir::cdUp() would look for each folder by its encoded name.
     QStringList ancestors;
-    QDir dir(QDir::fromNativeSeparators(path_));
-    ancestors.prepend(dir.absolutePath());
-    while (!dir.isRoot() && dir.cdUp()) {
-        ancestors.prepend(dir.absolutePath());
+    QString folder = QDir::fromNativeSeparators(path_);
+    ancestors.prepend(folder);
+    while (!QDir(folder).isRoot()) {
+        const QString up = QFileInfo(folder).absolutePath();
+        if (up == folder) {
+            break;
+        }
+        folder = up;
+        ancestors.prepend(folder);
     }
 
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -85,8 +93,8 @@ void DirListBox::rebuild() {
     int level = 0;
     for (const QString& ancestor : ancestors) {
         const QDir at(ancestor);
-        const QString text = at.isRoot() ? QDir::toNativeSeparators(ancestor) : at.dirName();
-        auto* item = new QListWidgetItem(openIcon, text, this);
+        const QString name = at.isRoot() ? QDir::toNativeSeparators(ancestor) : at.dirName();
+        auto* item = new QListWidgetItem(openIcon, FileName::display(name), this);
         item->setData(kPathRole, QDir::toNativeSeparators(ancestor));
         item->setData(kLevelRole, level++);
         openItem_ = item;
@@ -95,12 +103,9 @@ void DirListBox::rebuild() {
     bold.setBold(true);
     openItem_->setFont(bold);
 
-    QStringList subfolders =
-        QDir(QDir::fromNativeSeparators(path_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(subfolders.begin(), subfolders.end(), &FolderListing::lessThan);
     const QDir open(QDir::fromNativeSeparators(path_));
-    for (const QString& name : subfolders) {
-        auto* item = new QListWidgetItem(closedIcon, name, this);
+    for (const QString& name : FolderListing::subfolders(path_)) {
+        auto* item = new QListWidgetItem(closedIcon, FileName::display(name), this);
         item->setData(kPathRole, QDir::toNativeSeparators(open.absoluteFilePath(name)));
         item->setData(kLevelRole, level);
     }

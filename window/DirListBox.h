@@ -12,7 +12,8 @@ class DirListBox : public QListWidget {
 public:
     explicit DirListBox(QWidget* parent = nullptr);
 
-    // The open folder's full path; empty before the first folder opens.
+    // The open folder's full path, in FileName's form (names keep the bytes they hold);
+    // empty before the first folder opens. The entries show the names as FileName::display().
     QString path() const { return path_; }
     // Opens a folder. False, and nothing changes, when it is not an existing folder.
     bool setPath(const QString& path);

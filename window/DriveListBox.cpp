@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 
 #include "DriveList.h"
+#include "FileName.h"
 
 namespace quorvane {
 
@@ -10,7 +11,7 @@ DriveListBox::DriveListBox(const DriveList& drives, QWidget* parent)
     : QComboBox(parent), drives_(drives) {
     const QSignalBlocker quiet(this);
     for (const QString& drive : drives_.drives()) {
-        addItem(drive, drive);
+        addItem(FileName::display(drive), drive);
     }
     setCurrentIndex(-1);
     connect(this, &QComboBox::currentIndexChanged, this, [this] { emit driveChanged(); });

@@ -1,5 +1,6 @@
 #include "FileListBox.h"
 
+#include "FileName.h"
 #include "FolderListing.h"
 
 namespace quorvane {
@@ -20,7 +21,13 @@ void FileListBox::refresh() {
     names_ = listing.ok ? listing.names : QStringList();
     setUpdatesEnabled(false);
     clear();
-    addItems(names_);
+    // names_ keeps the bytes the count opens the files by; the rows show them readably.
+    QStringList shown;
+    shown.reserve(names_.size());
+    for (const QString& name : names_) {
+        shown.append(FileName::display(name));
+    }
+    addItems(shown);
     setUpdatesEnabled(true);
     emit refreshed();
 }

@@ -4,24 +4,48 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "DirListBox.h"
 #include "FileListBox.h"
+#include "FileName.h"
 
 namespace quorvane {
+
+namespace {
+
+// A name as the system hands it over, bytes that do not decode held.
+QString held(const char* bytes) {
+    return FileName::fromNative(QByteArray(bytes));
+}
+
+// Latin-1 names on a UTF-8 system, made by their bytes.
+const char* const kLatinFolder = "T/d\xe9j\xe0";
+const char* const kLatinInner = "T/d\xe9j\xe0/in\xff";
+const char* const kLatinFiles[] = {"T/d\xe9j\xe0/caf\xe9.txt", "T/d\xe9j\xe0/plain.txt"};
+
+}  // namespace
 
 class ListControlsTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void cleanup();
     void dirListSetPath_data();
     void dirListSetPath();
     void dirListShowsAncestorsThenSubfolders();
     void dirListOpensByEnterAndDoubleClick();
     void fileList_data();
     void fileList();
+    void foldersHoldingBytesOpenAndShowReadably();
 
 private:
     QString at(const QString& relative) const { return QDir::cleanPath(tree_->filePath(relative)); }
+    QByteArray native(const char* relative) const {
+        return QFile::encodeName(tree_->path()) + '/' + relative;
+    }
     std::unique_ptr<QTemporaryDir> tree_;
 };
 
@@ -34,6 +58,23 @@ void ListControlsTest::init() {
         QFile out(at(file));
         QVERIFY(out.open(QIODevice::WriteOnly));
     }
+    QCOMPARE(::mkdir(native(kLatinFolder).constData(), 0755), 0);
+    QCOMPARE(::mkdir(native(kLatinInner).constData(), 0755), 0);
+    for (const char* file : kLatinFiles) {
+        const int fd = ::open(native(file).constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+}
+
+// QTemporaryDir removes by decoded names and would leave these behind.
+void ListControlsTest::cleanup() {
+    for (const char* file : kLatinFiles) {
+        ::unlink(native(file).constData());
+    }
+    ::rmdir(native(kLatinInner).constData());
+    ::rmdir(native(kLatinFolder).constData());
+    tree_.reset();
 }
 
 void ListControlsTest::dirListSetPath_data() {
@@ -48,6 +89,12 @@ void ListControlsTest::dirListSetPath_data() {
     QTest::newRow("missing folder") << "T/gone" << false << "T" << 0;
     QTest::newRow("a file") << "T/one.txt" << false << "T" << 0;
     QTest::newRow("empty text") << "" << false << "T" << 0;
+    QTest::newRow("folder named in bytes outside the encoding")
+        << held(kLatinFolder) << true << held(kLatinFolder) << 1;
+    QTest::newRow("that folder, spelt otherwise")
+        << held(kLatinInner) + "/.." << true << held(kLatinFolder) << 1;
+    QTest::newRow("that folder by its shown name")
+        << FileName::display(held(kLatinFolder)) << false << "T" << 0;
 }
 
 void ListControlsTest::dirListSetPath() {
@@ -81,8 +128,11 @@ void ListControlsTest::dirListShowsAncestorsThenSubfolders() {
     for (int row = 1; row <= open; ++row) {
         QCOMPARE(QFileInfo(paths.at(row)).absolutePath(), paths.at(row - 1));
     }
-    // Hidden folders are left out; the others sorted without regard to case.
-    QCOMPARE(texts.mid(open + 1), (QStringList{"A", "b", "c d"}));
+    // Hidden folders are left out; the others sorted without regard to case. A name holding
+    // bytes is shown readably and its entry keeps the bytes.
+    QCOMPARE(texts.mid(open + 1),
+             (QStringList{"A", "b", "c d", QString::fromUtf8("d\uFFFDj\uFFFD")}));
+    QCOMPARE(paths.last(), at(held(kLatinFolder)));
     QCOMPARE(list.currentItem(), list.openItem());
 }
 
@@ -124,6 +174,10 @@ void ListControlsTest::fileList_data() {
                                               << "*.zzz" << QStringList{};
     QTest::newRow("folder that cannot be read") << "T/gone"
                                                 << "*.*" << QStringList{};
+    QTest::newRow("folder named in bytes outside the encoding")
+        << held(kLatinFolder) << "*.*" << QStringList{held("caf\xe9.txt"), "plain.txt"};
+    QTest::newRow("its files by pattern")
+        << held(kLatinFolder) << "caf?.*" << QStringList{held("caf\xe9.txt")};
 }
 
 void ListControlsTest::fileList() {
@@ -139,9 +193,37 @@ void ListControlsTest::fileList() {
     QCOMPARE(listings.count(), 1);
     QCOMPARE(list.names(), names);
     QCOMPARE(list.count(), names.size());
-    if (!names.isEmpty()) {
-        QCOMPARE(list.item(0)->text(), names.first());
+    for (int row = 0; row < list.count(); ++row) {
+        QCOMPARE(list.item(row)->text(), FileName::display(names.at(row)));
     }
+}
+
+// The shown names read with U+FFFD; the paths behind them keep the bytes, so the folder
+// opens from its entry and its files list.
+void ListControlsTest::foldersHoldingBytesOpenAndShowReadably() {
+    DirListBox folders;
+    QVERIFY(folders.setPath(at(held(kLatinFolder))));
+    QCOMPARE(folders.openItem()->text(), QString::fromUtf8("d\uFFFDj\uFFFD"));
+    QCOMPARE(DirListBox::pathOf(folders.openItem()), at(held(kLatinFolder)));
+    QCOMPARE(DirListBox::pathOf(folders.item(folders.row(folders.openItem()) - 1)), at("T"));
+    const QList<QListWidgetItem*> inner =
+        folders.findItems(QString::fromUtf8("in\uFFFD"), Qt::MatchExactly);
+    QCOMPARE(inner.size(), 1);
+    QCOMPARE(DirListBox::pathOf(inner.first()), at(held(kLatinInner)));
+
+    folders.setCurrentItem(inner.first());
+    QTest::keyClick(&folders, Qt::Key_Return);
+    QCOMPARE(folders.path(), at(held(kLatinInner)));
+    QCOMPARE(folders.openItem()->text(), QString::fromUtf8("in\uFFFD"));
+    QCOMPARE(FileName::toNative(folders.path()), native(kLatinInner));
+
+    folders.setCurrentItem(folders.item(folders.row(folders.openItem()) - 1));
+    QTest::keyClick(&folders, Qt::Key_Return);
+    QCOMPARE(folders.path(), at(held(kLatinFolder)));
+    FileListBox files;
+    files.setPath(folders.path());
+    QCOMPARE(files.names(), (QStringList{held("caf\xe9.txt"), "plain.txt"}));
+    QCOMPARE(files.item(0)->text(), QString::fromUtf8("caf\uFFFD.txt"));
 }
 
 }  // namespace quorvane
