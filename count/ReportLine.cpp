@@ -38,8 +38,27 @@ QString titleCase(const QString& line) {
     return result;
 }
 
-// Removes the time-zone fields ("t", "tt", ...) from a Qt time format together with the
-// blank that separates them from the rest, leaving quoted literal text alone.
+// The closing partner of a bracket some locales put around the time zone ("(t)", "[t]"),
+// or a null character when the character opens nothing.
+QChar closingBracketFor(QChar open) {
+    switch (open.unicode()) {
+        case u'(':
+            return u')';
+        case u'[':
+            return u']';
+        case u'\uFF08':  // full-width parentheses
+            return u'\uFF09';
+        case u'\uFF3B':  // full-width square brackets
+            return u'\uFF3D';
+        default:
+            return QChar();
+    }
+}
+
+// Removes the time-zone fields ("t", "tt", ...) from a Qt time format, leaving quoted
+// literal text alone. Whatever only framed the zone goes with it, so the text never ends
+// in "()", "[]" or a dangling comma: the brackets right around it, and the blank (with a
+// comma in front of it) that joined it to the rest.
 QString withoutTimeZone(const QString& format) {
     QString result;
     bool quoted = false;
@@ -57,8 +76,16 @@ QString withoutTimeZone(const QString& format) {
         while (i + 1 < format.size() && format[i + 1] == u't') {
             ++i;
         }
+        const QChar close = result.isEmpty() ? QChar() : closingBracketFor(result.back());
+        if (!close.isNull() && i + 1 < format.size() && format[i + 1] == close) {
+            result.chop(1);
+            ++i;
+        }
         if (result.endsWith(u' ')) {
             result.chop(1);
+            if (result.endsWith(u',')) {
+                result.chop(1);
+            }
         } else if (i + 1 < format.size() && format[i + 1] == u' ') {
             ++i;
         }

@@ -5,6 +5,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
 
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_BUILD_BENCH=OFF
+# The same build folder as scripts/test.sh, so the options are left as they are: only the
+# two programs are built here, and an option set here would stay in the folder's cache and
+# change what a later scripts/test.sh builds.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)" --target quorvane quorvane-count
 exec "$build/window/quorvane" "$@"

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include "NumberText.h"
@@ -124,18 +125,77 @@ TEST(DateCreatedText, DayFirstLocale) {
     }
 }
 
-TEST(DateCreatedText, NoTimeZoneInAnyLocale) {
-    const QDateTime when(QDate(2007, 10, 24), QTime(14, 3, 5));
-    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedStates),
-                                  QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::Japanese, QLocale::Japan), QLocale::c()}) {
-        const QString text = dateCreatedText(when, locale);
-        EXPECT_FALSE(text.contains("UTC")) << text.toStdString();
-        EXPECT_FALSE(text.endsWith(u' ')) << text.toStdString();
-        EXPECT_TRUE(text.contains("03")) << text.toStdString();
+// Two-digit minutes and seconds read the same padded or not, so they can be looked for in any
+// locale's text; an evening hour tells a 12-hour clock from a 24-hour one.
+const QDateTime kSummerEvening(QDate(2026, 7, 12), QTime(19, 42, 13));
+
+TEST(DateCreatedText, LocaleRows) {
+    const struct {
+        const char* locale;
+        QString text;
+    } rows[] = {
+        // Zone in brackets, or joined by a comma: nothing of it may stay behind.
+        {"es_ES", "12/7/26 19:42:13"},
+        {"ca_ES", "12/7/26 19:42:13"},
+        {"eu_ES", "26/7/12 19:42:13"},
+        {"hr_HR", "12. 07. 2026. 19:42:13"},
+        {"uz_Latn_UZ", "12/07/26 19:42:13"},
+        {"fa_IR", QStringLiteral("۲۰۲۶/۷/۱۲ ۱۹:۴۲:۱۳")},
+        {"zh_Hant_HK", QStringLiteral("12/7/2026 下午7:42:13")},
+        {"nds_DE", "12.07.26 Klock 19.42:13"},
+        {"be_BY", "12.07.26 19:42:13"},
+        {"sq_AL", "12.7.26 7:42:13 E PASDITES"},
+        // Zone first, last, or after quoted text: as before.
+        {"zh_CN", "2026/7/12 19:42:13"},
+        {"en_US", "7/12/26 7:42:13 PM"},
+        {"de_DE", "12.07.26 19:42:13"},
+        {"ja_JP", QStringLiteral("2026/07/12 19時42分13秒")},
+        {"fr_CA", "2026-07-12 19 h 42 min 13 s"},
+        {"bg_BG", QStringLiteral("12.07.26 г. 19:42:13 ч.")},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(dateCreatedText(kSummerEvening, QLocale(QString::fromLatin1(row.locale))),
+                  row.text)
+            << row.locale;
     }
-    EXPECT_EQ(dateCreatedText(when, QLocale(QLocale::English, QLocale::UnitedStates)),
+    EXPECT_EQ(dateCreatedText(QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5)),
+                              QLocale(QLocale::English, QLocale::UnitedStates)),
               "10/24/07 2:03:05 PM");
+}
+
+TEST(DateCreatedText, EveryLocaleKeepsDateAndTimeAndDropsTheZone) {
+    const QRegularExpression emptyBrackets(
+        QStringLiteral("[(\\[\\x{FF08}\\x{FF3B}{\\x{3010}]\\s*"
+                       "[)\\]\\x{FF09}\\x{FF3D}}\\x{3011}]"));
+    const QRegularExpression zoneLetter(QStringLiteral("(^|[^A-Za-z])Z([^A-Za-z]|$)"));
+    QStringList zoneTexts = {"UTC", "GMT", "+00", "-00"};
+    if (!kSummerEvening.timeZoneAbbreviation().isEmpty()) {
+        zoneTexts << kSummerEvening.timeZoneAbbreviation();
+    }
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(locales.size(), 100);
+    for (const QLocale& locale : locales) {
+        const QString text = dateCreatedText(kSummerEvening, locale);
+        const std::string where = locale.name().toStdString() + " " +
+                                  QLocale::scriptToCode(locale.script()).toStdString() + ": " +
+                                  text.toStdString();
+        const QString date = locale.toString(kSummerEvening.date(), QLocale::ShortFormat);
+        ASSERT_TRUE(text.startsWith(date + u' ')) << where;
+        const QString time = text.mid(date.size() + 1);
+        // The locale's own digits for minutes and seconds, however it spells the rest.
+        EXPECT_TRUE(time.contains(locale.toString(kSummerEvening.time(), QStringLiteral("mm"))))
+            << where;
+        EXPECT_TRUE(time.contains(locale.toString(kSummerEvening.time(), QStringLiteral("ss"))))
+            << where;
+        EXPECT_FALSE(emptyBrackets.match(text).hasMatch()) << where;
+        EXPECT_FALSE(zoneLetter.match(time).hasMatch()) << where;
+        for (const QString& zone : zoneTexts) {
+            EXPECT_FALSE(time.contains(zone)) << where;
+        }
+        EXPECT_EQ(time, time.trimmed()) << where;
+        EXPECT_FALSE(time.endsWith(u',')) << where;
+    }
 }
 
 struct NumberRow {
