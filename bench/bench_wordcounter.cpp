@@ -10,7 +10,7 @@
 namespace {
 
 constexpr qsizetype kCorpusSize = 64 * 1024 * 1024;
-constexpr qsizetype kReadSize = 256 * 1024;  // what the count job reads at a time
+constexpr qsizetype kReadSize = 64 * 1024;  // what the count job reads at a time
 
 // Prose-like text: words of 1..12 letters, punctuation, digits, line ends; optionally a
 // "CJ$" in some letter case every few dozen bytes, the counter's slowest input.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "TerminationSignals.h"
+
 namespace quorvane {
 
 namespace {
@@ -9,33 +11,32 @@ constexpr qint64 kProgressDelayMs = 1000;
 constexpr qint64 kProgressEveryMs = 200;
 }  // namespace
 
-CliHost::CliHost(QString folder, QStringList names, ReportOptions options, int caseChoice)
-    : folder_(std::move(folder)),
-      names_(std::move(names)),
-      options_(options),
-      caseChoice_(caseChoice) {}
-
-void CliHost::startstatus() {
+CliHost::CliHost() {
     running_.start();
-    lastYieldNs_ = 0;
 }
 
-void CliHost::endstatus() {
+void CliHost::attach(CountJob& job) {
+    running_.restart();
+    lastYieldNs_ = 0;
+    job.setYieldCallback([this, &job] { onYield(job); });
+    job.setProgressCallback([this](const CountProgress& p) { onProgress(p); });
+}
+
+void CliHost::onYield(CountJob& job) {
+    const qint64 now = running_.nsecsElapsed();
+    longestGapNs_ = qMax(longestGapNs_, now - lastYieldNs_);
+    lastYieldNs_ = now;
+    if (TerminationSignals::caught() != 0) {
+        job.cancel();
+    }
+}
+
+void CliHost::finish() {
     if (progressShown_) {
         drawProgress(last_);
         std::fputc('\n', stderr);
         progressShown_ = false;
     }
-}
-
-QDateTime CliHost::dateCreated(const QString& path) const {
-    return dates_.dateCreated(path);
-}
-
-void CliHost::yieldToEvents() {
-    const qint64 now = running_.nsecsElapsed();
-    longestGapNs_ = qMax(longestGapNs_, now - lastYieldNs_);
-    lastYieldNs_ = now;
 }
 
 void CliHost::onProgress(const CountProgress& progress) {

@@ -2,28 +2,19 @@
 // script or on a machine without a display.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#define QUORVANE_ISATTY _isatty
-#define QUORVANE_FILENO _fileno
-#else
-#include <unistd.h>
-#define QUORVANE_ISATTY isatty
-#define QUORVANE_FILENO fileno
-#endif
-
 #include "CliHost.h"
+#include "Console.h"
 #include "CountJob.h"
+#include "CreationDates.h"
+#include "FileName.h"
 #include "FolderListing.h"
+#include "Paths.h"
 #include "QuorvaneVersion.h"
+#include "TerminationSignals.h"
 
 using namespace quorvane;
 
@@ -49,28 +40,11 @@ int usageError(const QString& text) {
     return kUsageError;
 }
 
-bool copyToStandardOutput(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
-        return false;
-    }
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);  // the report's CR LF must not become CR CR LF
-#endif
-    const QByteArray bytes = file.readAll();
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout) !=
-            static_cast<size_t>(bytes.size()) ||
-        std::fflush(stdout) != 0) {
-        error = QStringLiteral("cannot write to standard output");
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything else: a signal must cancel a count, never leave half of one.
+    TerminationSignals::install();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-count"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kText));
@@ -114,11 +88,15 @@ int main(int argc, char* argv[]) {
                                                 "\"*.txt;*.md\" (default \"*.*\": every file)."),
                                  QStringLiteral("[PATTERN]"));
 
-    if (!parser.parse(QCoreApplication::arguments())) {
+    const QStringList arguments = Console::arguments(argc, argv);
+    if (!parser.parse(arguments)) {
         return usageError(parser.errorText());
     }
     if (parser.isSet(help)) {
         parser.showHelp(kAllCounted);
+    }
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        parser.process(arguments);  // prints the help with Qt's own options and exits
     }
     if (parser.isSet(versionOption)) {
         parser.showVersion();
@@ -142,12 +120,27 @@ int main(int argc, char* argv[]) {
         return usageError(QStringLiteral("--output needs a file name, or \"-\""));
     }
 
-    const QString folder = QDir::cleanPath(QFileInfo(positional[0]).absoluteFilePath());
+    QString folderError;
+    const QString folder = Paths::resolveFolder(positional[0], folderError);
+    if (folder.isEmpty()) {
+        printError(QStringLiteral("cannot list \"%1\": %2")
+                       .arg(FileName::display(positional[0]), folderError));
+        return kUsageError;
+    }
     const QString pattern =
         positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);
     const FolderList listing = FolderListing::list(folder, pattern);
     if (!listing.ok) {
-        printError(QStringLiteral("cannot list \"%1\": %2").arg(folder, listing.error));
+        printError(QStringLiteral("cannot list \"%1\": %2")
+                       .arg(FileName::display(folder), listing.error));
+        return kUsageError;
+    }
+    // A typing slip in the pattern must not replace a good report with an empty one.
+    const QString reportName = QString::fromLatin1(CountJob::kReportName);
+    if (std::none_of(listing.names.begin(), listing.names.end(),
+                     [&](const QString& name) { return name != reportName; })) {
+        printError(QStringLiteral("no file in %1 matches %2")
+                       .arg(FileName::display(folder), FileName::display(pattern)));
         return kUsageError;
     }
 
@@ -158,43 +151,46 @@ int main(int argc, char* argv[]) {
     options.remunderscore = parser.isSet(underscores) ? 1 : 0;
     options.remhyphen = parser.isSet(hyphens) ? 1 : 0;
 
-    CliHost host(folder, listing.names, options, caseChoice);
-    host.setShowProgress(QUORVANE_ISATTY(QUORVANE_FILENO(stderr)) != 0);
-    CountJob job(host);
-    job.setProgressCallback([&host](const CountProgress& p) { host.onProgress(p); });
-
+    CountRequest request;
+    request.folder = folder;
+    request.entries = listing.names;
+    request.options = [options] { return options; };
+    request.letterCase = [caseChoice] { return caseChoice; };
+    const CreationDates dates;
+    request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
     // Standard output gets the report once it is complete, never a part of one.
-    QTemporaryDir scratch;
     const bool toStandardOutput = parser.value(output) == QLatin1String(kStandardOutput);
     if (toStandardOutput) {
-        if (!scratch.isValid()) {
-            printError(
-                QStringLiteral("cannot create a temporary folder: %1").arg(scratch.errorString()));
-            return kReportNotWritten;
-        }
-        job.setReportPath(scratch.filePath(QString::fromLatin1(CountJob::kReportName)));
+        request.reportPath = QStringLiteral("-");
+        request.reportTarget = ReportFile::Target::StandardOutput;
     } else if (parser.isSet(output)) {
-        job.setReportPath(parser.value(output));
+        request.reportPath = parser.value(output);
+        request.reportTarget = ReportFile::Target::UserNamed;
     }
 
+    CountJob job(std::move(request));
+    CliHost host;
+    host.setShowProgress(Console::standardErrorIsTerminal());
+    host.attach(job);
     const CountResult result = job.run();
+    host.finish();
     if (parser.isSet(yieldGap)) {
         std::fprintf(stderr, "longest gap between yields: %.3f ms\n", host.longestYieldGapMs());
     }
-    if (result.outcome != CountResult::Outcome::Completed) {
-        printError(result.error.isEmpty() ? QStringLiteral("the report was not written")
-                                          : result.error);
+    if (result.outcome == CountResult::Outcome::Cancelled) {
+        const int signal = TerminationSignals::caught();
+        printError(QStringLiteral("stopped; the report was not written"));
+        return signal != 0 ? TerminationSignals::exitStatusFor(signal) : kReportNotWritten;
+    }
+    if (result.outcome == CountResult::Outcome::ReportFailed) {
+        printError(toStandardOutput
+                       ? QStringLiteral("cannot write to standard output: %1").arg(result.reason)
+                       : result.error);
         return kReportNotWritten;
     }
-    if (toStandardOutput) {
-        QString error;
-        if (!copyToStandardOutput(result.reportPath, error)) {
-            printError(error);
-            return kReportNotWritten;
-        }
-    }
-    for (const QString& name : result.notCounted) {
-        printError(QStringLiteral("not counted: %1").arg(name));
+    for (const NotCounted& file : result.notCounted) {
+        printError(
+            QStringLiteral("not counted: %1: %2").arg(FileName::display(file.name), file.reason));
     }
     return result.notCounted.isEmpty() ? kAllCounted : kSomeNotCounted;
 }

@@ -2,7 +2,7 @@
 #
 # The one way to add a test: every test runs headless (offscreen platform) in a fixed
 # locale, with its own empty configuration and home folders so that no test ever reads
-# or writes the developer's real settings.
+# or writes the developer's real settings. The folders are emptied before every run.
 function(quorvane_add_test)
     cmake_parse_arguments(T "GTEST;QTEST" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
@@ -13,9 +13,10 @@ function(quorvane_add_test)
     if(T_QTEST)
         target_link_libraries(${T_NAME} PRIVATE Qt6::Test)
     endif()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}.sandbox)
-    file(MAKE_DIRECTORY ${sandbox}/config ${sandbox}/home)
+    add_test(NAME ${T_NAME}
+             COMMAND ${CMAKE_COMMAND} -DSANDBOX=${sandbox} -DPROGRAM=$<TARGET_FILE:${T_NAME}>
+                     -P ${PROJECT_SOURCE_DIR}/cmake/RunInSandbox.cmake)
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT 300
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;LANGUAGE=;TZ=UTC;XDG_CONFIG_HOME=${sandbox}/config;HOME=${sandbox}/home;QT_LOGGING_RULES=qt.qpa.*=false")

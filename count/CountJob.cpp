@@ -1,10 +1,13 @@
 #include "CountJob.h"
 
-#include <QFile>
+#include <memory>
 
-#include "NumberText.h"
-#include "QuorvaneVersion.h"
-#include "ReportWriter.h"
+#include "Clock.h"
+#include "FileContentSource.h"
+#include "FileName.h"
+#include "Paths.h"
+#include "ReportFile.h"
+#include "TextReportFormat.h"
 #include "WordCounter.h"
 
 namespace quorvane {
@@ -20,41 +23,18 @@ constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 // half the interval leaves room for the buffer in hand and the line that follows.
 constexpr qint64 kYieldAfterNs = qint64{CountJob::kYieldIntervalMs} * 1000 * 1000 / 2;
 
-#ifdef _WIN32
-constexpr QChar kSeparator = u'\\';
-#else
-constexpr QChar kSeparator = u'/';
-#endif
-
-bool endsWithSeparator(const QString& folder) {
-#ifdef _WIN32
-    return folder.endsWith(u'\\') || folder.endsWith(u'/');
-#else
-    return folder.endsWith(u'/');
-#endif
-}
-
 }  // namespace
 
-CountJob::CountJob(CountHost& host) : host_(host) {}
+CountJob::CountJob(CountRequest request, CountParts parts)
+    : request_(std::move(request)), parts_(parts) {}
 
-void CountJob::setProgressCallback(std::function<void(const CountProgress&)> callback) {
-    progress_ = std::move(callback);
-}
-
-QString CountJob::entryPath(const QString& folder, const QString& name) {
-    // No folder gives the bare name, never a path at the file-system root.
-    if (folder.isEmpty() || endsWithSeparator(folder)) {
-        return folder + name;
-    }
-    return folder + kSeparator + name;
-}
+CountJob::~CountJob() = default;
 
 QString CountJob::reportPathFor(const QString& folder) {
-    return entryPath(folder, QString::fromLatin1(kReportName));
+    return Paths::join(folder, QString::fromLatin1(kReportName));
 }
 
-QString CountJob::closingMessage(const QStringList& notCounted) {
+QString CountJob::closingMessage(const QList<NotCounted>& notCounted) {
     QString message = QString::fromLatin1(kDoneMessage);
     if (notCounted.isEmpty()) {
         return message;
@@ -62,7 +42,7 @@ QString CountJob::closingMessage(const QStringList& notCounted) {
     message += QStringLiteral("\n\n") + QString::fromLatin1(kNotCountedHeading);
     const qsizetype shown = qMin<qsizetype>(notCounted.size(), kNotCountedShown);
     for (qsizetype i = 0; i < shown; ++i) {
-        message += u'\n' + notCounted[i];
+        message += u'\n' + FileName::display(notCounted[i].name);
     }
     if (notCounted.size() > shown) {
         message += QStringLiteral("\nand %1 more").arg(notCounted.size() - shown);
@@ -71,7 +51,8 @@ QString CountJob::closingMessage(const QStringList& notCounted) {
 }
 
 QString CountJob::reportFailureMessage(const QString& reportPath, const QString& reason) {
-    return QStringLiteral("The report \"%1\" could not be written: %2").arg(reportPath, reason);
+    return QStringLiteral("The report \"%1\" could not be written: %2")
+        .arg(FileName::display(reportPath), reason);
 }
 
 void CountJob::reportProgress() {
@@ -80,63 +61,84 @@ void CountJob::reportProgress() {
     }
 }
 
-bool CountJob::yieldNow() {
-    host_.yieldToEvents();
-    lastYieldNs_ = clock_.nsecsElapsed();
-    return !cancelled_;
+void CountJob::yieldNow() {
+    if (yield_) {
+        yield_();
+    }
+    lastYieldNs_ = parts_.clock->nowNs();
 }
 
-CountJob::FileOutcome CountJob::countFile(const QString& path, QByteArray& buffer, qint64& words) {
-    QFile file(path);
-    // Unbuffered: the job's own buffer is the only copy of the bytes.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentity& report,
+                                          qint64& words, QString& reason) {
+    ContentSource& source = *parts_.source;
+    if (!source.open(path)) {
+        reason = source.errorString();
         return FileOutcome::Unreadable;
+    }
+    // The report may be listed under another name (--output into the folder).
+    if (source.identity().sameFileAs(report)) {
+        source.close();
+        return FileOutcome::IsReport;
     }
     WordCounter counter;
     for (;;) {
-        const qint64 got = file.read(buffer.data(), buffer.size());
+        const qint64 got = source.read(buffer_.data(), buffer_.size());
         if (got < 0) {
+            reason = source.errorString();
+            source.close();
             return FileOutcome::Unreadable;
         }
         if (got == 0) {
             break;
         }
-        counter.feed(buffer.constData(), static_cast<std::size_t>(got));
+        counter.feed(buffer_.constData(), static_cast<std::size_t>(got));
         progressState_.bytesRead += got;
         reportProgress();
-        if (clock_.nsecsElapsed() - lastYieldNs_ >= kYieldAfterNs) {
+        if (parts_.clock->nowNs() - lastYieldNs_ >= kYieldAfterNs) {
             yieldNow();
             if (cancelled_) {
+                source.close();
                 return FileOutcome::Cancelled;
             }
         }
     }
+    source.close();
     words = counter.count();
     return FileOutcome::Counted;
 }
 
 CountResult CountJob::run() {
+    std::unique_ptr<ContentSource> ownSource;
+    if (parts_.source == nullptr) {
+        ownSource = std::make_unique<FileContentSource>();
+        parts_.source = ownSource.get();
+    }
+    if (parts_.clock == nullptr) {
+        parts_.clock = &SteadyClock::instance();
+    }
+    std::unique_ptr<ReportFormat> ownFormat;
+    if (parts_.format == nullptr) {
+        ownFormat = std::make_unique<TextReportFormat>(request_.options, request_.letterCase);
+        parts_.format = ownFormat.get();
+    }
+    ReportFormat& format = *parts_.format;
+
     CountResult result;
-    const QString folder = host_.fileListPath();
-    result.reportPath = reportPathOverride_.isEmpty() ? reportPathFor(folder) : reportPathOverride_;
-
-    host_.setCountButtonEnabled(false);
-    host_.startstatus();
-
-    ReportWriter report(result.reportPath);
+    const QString& folder = request_.folder;
+    result.reportPath =
+        request_.reportPath.isEmpty() ? reportPathFor(folder) : request_.reportPath;
+    ReportFile report(result.reportPath, request_.reportPath.isEmpty()
+                                             ? ReportFile::Target::ProgramReport
+                                             : request_.reportTarget);
     auto failReport = [&](const QString& reason) {
         report.discard();
-        host_.setCountButtonEnabled(true);
-        host_.endstatus();
         result.outcome = CountResult::Outcome::ReportFailed;
+        result.reason = reason;
         result.error = reportFailureMessage(result.reportPath, reason);
-        host_.showMessage(result.error, QString::fromLatin1(version::kAppTitle));
         return result;
     };
     auto cancelRun = [&]() {
         report.discard();
-        host_.setCountButtonEnabled(true);
-        host_.endstatus();
         result.outcome = CountResult::Outcome::Cancelled;
         return result;
     };
@@ -145,62 +147,62 @@ CountResult CountJob::run() {
     if (folder.isEmpty()) {
         return failReport(QStringLiteral("no folder is chosen"));
     }
-    if (!report.open()) {
+    if (!report.create()) {
         return failReport(report.errorString());
     }
+    if (!format.begin(report)) {
+        return failReport(format.errorString());
+    }
 
-    // Taken once: a folder change or refresh during a yield must not mix another folder's
-    // files, or one file twice, into this folder's report.
-    const QStringList entries = host_.fileListEntries();
     const QString reportName = QString::fromLatin1(kReportName);
-    QByteArray buffer(kReadBufferSize, Qt::Uninitialized);
+    const FileIdentity reportIdentity = report.replacedIdentity();
+    buffer_.resize(kReadBufferSize);
     progressState_ = CountProgress{};
-    progressState_.filesTotal = entries.size();
-    clock_.start();
-    lastYieldNs_ = 0;
+    progressState_.filesTotal = request_.entries.size();
+    lastYieldNs_ = parts_.clock->nowNs();
 
-    for (qsizetype index = 0; index < entries.size(); ++index) {
-        const QString& name = entries[index];
+    for (qsizetype index = 0; index < request_.entries.size(); ++index) {
+        const QString& name = request_.entries[index];
         if (name != reportName && !name.isEmpty()) {
-            const QString path = entryPath(folder, name);
+            const QString path = Paths::join(folder, name);
             qint64 words = 0;
-            const FileOutcome outcome = countFile(path, buffer, words);
+            QString reason;
+            const FileOutcome outcome = countFile(path, reportIdentity, words, reason);
             if (outcome == FileOutcome::Cancelled) {
                 return cancelRun();
             }
             if (outcome == FileOutcome::Unreadable) {
-                result.notCounted << name;
-            } else {
-                const QDateTime created = host_.dateCreated(path);
-                const QString dateText = created.isValid() ? dateCreatedText(created) : QString();
-                const int caseChoice = toWholeNumber16(host_.readCaseSetting()).value_or(0);
-                const QString line = buildReportLine(index, name, words, dateText,
-                                                     host_.reportOptions(), caseChoice);
-                if (!report.writeLine(line)) {
-                    return failReport(report.errorString());
+                result.notCounted.append({name, reason});
+            } else if (outcome == FileOutcome::Counted) {
+                ReportEntry entry;
+                entry.index = index;
+                entry.name = name;
+                entry.relativePath = name;
+                entry.words = words;
+                if (request_.dateCreated) {
+                    entry.created = request_.dateCreated(path);
+                }
+                if (!format.entry(entry)) {
+                    return failReport(format.errorString());
                 }
                 result.total += words;
                 ++result.filesCounted;
+                result.counted.append(entry);
             }
         }
         ++progressState_.filesDone;
         reportProgress();
-        if (!yieldNow()) {
+        yieldNow();
+        if (cancelled_) {
             return cancelRun();
         }
     }
 
-    if (!report.writeLine(QString()) || !report.writeLine(totalLine(result.total)) ||
-        !report.commit()) {
-        return failReport(report.errorString());
+    if (!format.end(result.total)) {
+        return failReport(format.errorString());
     }
-
-    host_.refreshFileList();
-    host_.setCountButtonEnabled(true);
-    host_.endstatus();
-    host_.showMessage(closingMessage(result.notCounted), QString::fromLatin1(kDoneTitle));
-    if (host_.editorOptionState() == 1) {
-        host_.startEditor(result.reportPath);
+    if (!report.commit()) {
+        return failReport(report.errorString());
     }
     return result;
 }

@@ -1,27 +1,54 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-#include "CountHost.h"
+#include "ReportFile.h"
+#include "ReportFormat.h"
+#include "ReportLine.h"
 
 namespace quorvane {
+
+class Clock;
+class ContentSource;
+
+// What one count is asked to do. The folder and its entries are taken once; the options,
+// the letter case and the creation dates are asked for as each line is built.
+struct CountRequest {
+    QString folder;
+    QStringList entries;  // names in the folder, in list order
+    // Empty: tallix.txt in the folder, never followed through a link.
+    QString reportPath;
+    ReportFile::Target reportTarget = ReportFile::Target::ProgramReport;
+    std::function<ReportOptions()> options;
+    std::function<int()> letterCase;  // 0 untouched, 1 upper, 2 lower, 3 title
+    std::function<QDateTime(const QString& path)> dateCreated;
+};
+
+// One listed file that got no line, and the system's reason.
+struct NotCounted {
+    QString name;
+    QString reason;
+};
 
 struct CountResult {
     enum class Outcome {
         Completed,     // the report stands; notCounted may still name files that failed
         ReportFailed,  // the report could not be created or written; an earlier one is untouched
-        Cancelled,     // the host cancelled; an earlier report is untouched
+        Cancelled,     // the run was cancelled; an earlier report is untouched
     };
     Outcome outcome = Outcome::Completed;
     QString reportPath;
     qint64 total = 0;
     qint64 filesCounted = 0;
-    QStringList notCounted;  // listed files that could not be opened or read
-    QString error;           // for ReportFailed: the path and the system's reason
+    QList<ReportEntry> counted;   // every line of the report, in order
+    QList<NotCounted> notCounted;  // listed files that could not be opened or read
+    QString error;                // for ReportFailed: the path and the system's reason
+    QString reason;               // for ReportFailed: the system's reason alone
 };
 
 // Progress as the job reads, for hosts that show it (the headless counter's terminal line).
@@ -31,27 +58,34 @@ struct CountProgress {
     qint64 bytesRead = 0;
 };
 
-// One run of "COUNT WORDS": counts every listed file into tallix.txt in the listed folder.
-// The folder path and the entry names are taken once, when the loop starts; options and
-// letter case are read afresh for every line. The job yields to the host after every file
-// and, inside a file, at least every 10 ms of work.
+// What a count job works with; null members take the real thing (files on disk, the
+// steady clock, the tallix.txt text layout).
+struct CountParts {
+    ContentSource* source = nullptr;
+    const Clock* clock = nullptr;
+    ReportFormat* format = nullptr;
+};
+
+// One run of "COUNT WORDS": counts every listed file into the report. It hands control
+// back through the yield callback after every file and, inside a file, at least every
+// kYieldIntervalMs of work; it never shows anything itself.
 class CountJob {
 public:
-    explicit CountJob(CountHost& host);
+    explicit CountJob(CountRequest request, CountParts parts = {});
+    ~CountJob();
 
-    // Runs to the end, including the closing message and the editor. Never throws.
+    // Runs to the end. Never throws.
     CountResult run();
 
     // Asks a running job to stop at its next yield; safe to call from inside a yield.
     void cancel() { cancelled_ = true; }
     bool isCancelled() const { return cancelled_; }
 
-    // Called after every read buffer with the progress so far.
-    void setProgressCallback(std::function<void(const CountProgress&)> callback);
-
-    // Writes the report somewhere else than reportPathFor(folder); for the headless
-    // counter's --output. Empty restores the usual place.
-    void setReportPath(const QString& path) { reportPathOverride_ = path; }
+    void setYieldCallback(std::function<void()> callback) { yield_ = std::move(callback); }
+    // Called after every read buffer and every file with the progress so far.
+    void setProgressCallback(std::function<void(const CountProgress&)> callback) {
+        progress_ = std::move(callback);
+    }
 
     // The longest stretch of work without a yield may not exceed this.
     static constexpr int kYieldIntervalMs = 10;
@@ -63,26 +97,26 @@ public:
     static constexpr int kNotCountedShown = 20;
 
     static QString reportPathFor(const QString& folder);
-    // The path of an entry of `folder`, with no doubled separator at a root.
-    static QString entryPath(const QString& folder, const QString& name);
-    static QString closingMessage(const QStringList& notCounted);
+    static QString closingMessage(const QList<NotCounted>& notCounted);
     // The message for a report that could not be written: its path and the system's reason.
     static QString reportFailureMessage(const QString& reportPath, const QString& reason);
 
 private:
-    enum class FileOutcome { Counted, Unreadable, Cancelled };
-    FileOutcome countFile(const QString& path, QByteArray& buffer, qint64& words);
-    bool yieldNow();  // false when the host cancelled during the yield
+    enum class FileOutcome { Counted, Unreadable, IsReport, Cancelled };
+    FileOutcome countFile(const QString& path, const FileIdentity& report, qint64& words,
+                          QString& reason);
+    void yieldNow();
     void reportProgress();
 
-    CountHost& host_;
+    CountRequest request_;
+    CountParts parts_;
     bool cancelled_ = false;
+    std::function<void()> yield_;
     std::function<void(const CountProgress&)> progress_;
-    QString reportPathOverride_;
 
     // Per run.
+    QByteArray buffer_;
     CountProgress progressState_;
-    QElapsedTimer clock_;
     qint64 lastYieldNs_ = 0;
 };
 

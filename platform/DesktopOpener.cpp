@@ -32,6 +32,10 @@ bool SystemDesktopOpener::open(const QString& operation, const QString& target,
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
+bool DesktopOpener::hasSystemOpenWith() const {
+    return true;
+}
+
 #else
 
 bool SystemDesktopOpener::open(const QString& operation, const QString& target,
@@ -47,6 +51,10 @@ bool SystemDesktopOpener::open(const QString& operation, const QString& target,
     }
     const QUrl url = QUrl::fromUserInput(target, directory);
     return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+bool DesktopOpener::hasSystemOpenWith() const {
+    return false;
 }
 
 #endif

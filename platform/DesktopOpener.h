@@ -12,6 +12,9 @@ public:
     // False when the desktop could not open it.
     virtual bool open(const QString& operation, const QString& target, const QString& parameters,
                       const QString& directory, int showCommand) = 0;
+    // Whether the system has a dialog of its own for picking a program to open a target
+    // with (Windows' "Open With"); where it has none, the program offers its own choice.
+    virtual bool hasSystemOpenWith() const;
 };
 
 // ShellExecute on Windows, QDesktopServices elsewhere.

@@ -5,6 +5,17 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
 
 #include "CountJob.h"
 #include "CreationDates.h"
@@ -19,9 +30,14 @@ struct CounterRun {
     QByteArray err;
 };
 
-CounterRun runCounter(const QStringList& arguments) {
+// `inChild` runs in the child between fork and exec: limits, another user.
+CounterRun runCounter(const QStringList& arguments, std::function<void()> inChild = {},
+                      const QString& program = QStringLiteral(QUORVANE_COUNT_BIN)) {
     QProcess process;
-    process.start(QStringLiteral(QUORVANE_COUNT_BIN), arguments);
+    if (inChild) {
+        process.setChildProcessModifier(inChild);
+    }
+    process.start(program, arguments);
     CounterRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
@@ -32,36 +48,19 @@ CounterRun runCounter(const QStringList& arguments) {
     return run;
 }
 
-// The engine run in this process, as the window will run it, for a byte comparison.
-class EngineHost : public CountHost {
-public:
-    EngineHost(QString folder, QStringList names, ReportOptions options, int caseChoice)
-        : folder_(std::move(folder)),
-          names_(std::move(names)),
-          options_(options),
-          case_(caseChoice) {}
-    QString fileListPath() const override { return folder_; }
-    QStringList fileListEntries() const override { return names_; }
-    void refreshFileList() override {}
-    void setCountButtonEnabled(bool) override {}
-    void startstatus() override {}
-    void endstatus() override {}
-    ReportOptions reportOptions() const override { return options_; }
-    short editorOptionState() const override { return 0; }
-    QString readCaseSetting() const override { return QString::number(case_); }
-    QDateTime dateCreated(const QString& path) const override {
-        return CreationDates().dateCreated(path);
-    }
-    void showMessage(const QString&, const QString&) override {}
-    void startEditor(const QString&) override {}
-    void yieldToEvents() override {}
-
-private:
-    QString folder_;
-    QStringList names_;
-    ReportOptions options_;
-    int case_;
-};
+// The engine run in this process, as the window runs it, for a byte comparison.
+CountResult runEngine(const QString& folder, const QStringList& names, ReportOptions options,
+                      int caseChoice, const QString& reportPath) {
+    CountRequest request;
+    request.folder = folder;
+    request.entries = names;
+    request.options = [options] { return options; };
+    request.letterCase = [caseChoice] { return caseChoice; };
+    request.dateCreated = [](const QString& path) { return CreationDates().dateCreated(path); };
+    request.reportPath = reportPath;
+    request.reportTarget = ReportFile::Target::UserNamed;
+    return CountJob(request).run();
+}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -110,6 +109,10 @@ TEST_F(CliTest, OptionsShapeTheLines) {
         {{"--case", "lower", "--numbered"},
          "1. alpha_one-draft.txt (3 words)\r\n2. beta file.md (2 words)\r\n"
          "3. gamma.tar.gz (3 words)\r\n"},
+        {{"--underscores"},
+         "alpha one-draft.txt (3 Words)\r\nBeta file.md (2 Words)\r\ngamma.tar.gz (3 Words)\r\n"},
+        {{"--hyphens"},
+         "alpha_one draft.txt (3 Words)\r\nBeta file.md (2 Words)\r\ngamma.tar.gz (3 Words)\r\n"},
     };
     for (const auto& row : rows) {
         const CounterRun run = runCounter(row.options + QStringList{"--output", "-", dir.path()});
@@ -124,11 +127,9 @@ TEST_F(CliTest, SameBytesAsTheEngine) {
     const QStringList names = FolderListing::list(dir.path(), "*.md;ALPHA*").names;
     ASSERT_EQ(names, QStringList({"alpha_one-draft.txt", "Beta file.md"}));
     ReportOptions options{1, 1, 1, 1, 1};
-    EngineHost host(dir.path(), names, options, 3);
-    CountJob job(host);
     QTemporaryDir out;
-    job.setReportPath(out.filePath("engine.txt"));
-    ASSERT_EQ(job.run().outcome, CountResult::Outcome::Completed);
+    ASSERT_EQ(runEngine(dir.path(), names, options, 3, out.filePath("engine.txt")).outcome,
+              CountResult::Outcome::Completed);
 
     const CounterRun run = runCounter({"--numbered", "--date-created", "--remove-extension",
                                        "--underscores", "--hyphens", "--case", "title", "--output",
@@ -142,6 +143,7 @@ TEST_F(CliTest, SameBytesAsTheEngine) {
 TEST_F(CliTest, ExitStatus) {
     QTemporaryDir blocked;
     ASSERT_TRUE(QDir(blocked.path()).mkdir("tallix.txt"));
+    QFile(blocked.filePath("a.txt")).open(QIODevice::WriteOnly);
     const struct {
         const char* name;
         QStringList arguments;
@@ -156,9 +158,14 @@ TEST_F(CliTest, ExitStatus) {
         {"folder_is_a_file", {dir.filePath("tallix.txt")}, 1, "tallix.txt"},
         {"output_is_a_folder", {"--output", blocked.path(), dir.path()}, 3, "could not be written"},
         {"missing_folder", {dir.filePath("nowhere")}, 1, "nowhere"},
-        {"nothing_matches", {"--output", "-", dir.path(), "*.none"}, 0, ""},
+        {"nothing_matches", {dir.path(), "*.tx"}, 1, "no file in " + dir.path().toUtf8() + " matches *.tx"},
+        {"only_the_report_matches", {dir.path(), "tallix.*"}, 1, "matches tallix.*"},
+        {"empty_pattern", {dir.path(), ""}, 1, "no file in"},
+        {"folder_name_too_long", {QString(5000, u'x')}, 1, "File name too long"},
+        {"name_too_long", {dir.filePath(QString(300, u'x'))}, 1, "File name too long"},
         // Reading one's own memory at address 0 fails: a listed file that cannot be read.
-        {"unreadable_file", {"--output", "-", "/proc/self", "mem"}, 2, "not counted: mem"},
+        {"unreadable_file", {"--output", "-", "/proc/self", "mem"}, 2,
+         "not counted: mem: Input/output error"},
         {"report_blocked", {blocked.path()}, 3, "tallix.txt"},
         {"output_folder_missing",
          {"--output", dir.filePath("no/such/file.txt"), dir.path()},
@@ -181,12 +188,284 @@ TEST_F(CliTest, UnreadableFileStillGivesAReport) {
     EXPECT_FALSE(run.out.contains("mem"));
 }
 
+struct FileState {
+    QByteArray bytes;
+    mode_t mode = 0;
+    ino_t inode = 0;
+    QStringList names;  // the folder's entries, hidden ones too
+};
+
+FileState stateOf(const QString& folder, const QString& name) {
+    FileState state;
+    QFile f(QDir(folder).filePath(name));
+    if (f.open(QIODevice::ReadOnly)) {
+        state.bytes = f.readAll();
+    }
+    struct stat info;
+    if (::lstat(QFile::encodeName(QDir(folder).filePath(name)).constData(), &info) == 0) {
+        state.mode = info.st_mode;
+        state.inode = info.st_ino;
+    }
+    state.names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                         QDir::NoDotAndDotDot);
+    return state;
+}
+
+// Faults while the report is written: the earlier report must come out of each byte for
+// byte, with the system's reason on standard error and exit 3, and nothing left beside it.
+TEST_F(CliTest, ReportWritingFaultsKeepTheEarlierReport) {
+    const bool root = ::geteuid() == 0;
+    enum class Fault { FileSizeLimit, FullDisk, ReportIsALink };
+    const struct {
+        const char* label;
+        Fault fault;
+        const char* reason;
+    } rows[] = {
+        {"file size limit", Fault::FileSizeLimit, "File too large"},
+        {"full file system", Fault::FullDisk, "No space left on device"},
+        {"report is a link", Fault::ReportIsALink, "tallix.txt is a symbolic link"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        QTemporaryDir scratch;
+        QString folder = scratch.filePath("counted");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        bool mounted = false;
+        std::function<void()> inChild;
+        if (row.fault == Fault::FullDisk) {
+            if (!root || ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0,
+                                 "size=64k") != 0) {
+                std::printf("skipped: a small file system needs root\n");
+                continue;
+            }
+            mounted = true;
+        }
+        // A small file system holds few files: each takes a page.
+        const int files = row.fault == Fault::FullDisk ? 4 : 40;
+        for (int i = 0; i < files; ++i) {
+            QFile f(QDir(folder).filePath(QStringLiteral("a_rather_long_file_name_%1.txt").arg(i)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("some words");
+        }
+        {
+            QFile f(QDir(folder).filePath("tallix.txt"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("the earlier report\r\n");
+        }
+        QFile target(scratch.filePath("target"));
+        switch (row.fault) {
+            case Fault::FileSizeLimit:
+                inChild = [] {
+                    ::signal(SIGXFSZ, SIG_IGN);
+                    const rlimit limit{1024, 1024};
+                    ::setrlimit(RLIMIT_FSIZE, &limit);
+                };
+                break;
+            case Fault::FullDisk: {
+                // Fill what is left, so the new report has no room.
+                QFile filler(QDir(folder).filePath(".filler"));
+                ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+                const QByteArray block(512, 'x');
+                while (filler.write(block) == block.size()) {
+                }
+                break;
+            }
+            case Fault::ReportIsALink:
+                ASSERT_TRUE(QFile::remove(QDir(folder).filePath("tallix.txt")));
+                ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+                target.write("the earlier report\r\n");
+                target.close();
+                ASSERT_TRUE(QFile::link(target.fileName(), QDir(folder).filePath("tallix.txt")));
+                break;
+        }
+        const FileState before = stateOf(folder, "tallix.txt");
+        const CounterRun run = runCounter({folder}, inChild);
+        EXPECT_EQ(run.exitCode, 3) << run.err.constData();
+        EXPECT_TRUE(run.err.contains(row.reason)) << run.err.constData();
+        EXPECT_FALSE(run.err.contains("Unknown error"));
+        const FileState after = stateOf(folder, "tallix.txt");
+        EXPECT_EQ(after.bytes, QByteArray("the earlier report\r\n"));
+        EXPECT_EQ(after.inode, before.inode);
+        EXPECT_EQ(after.names, before.names);
+        if (mounted) {
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        }
+    }
+}
+
+// Where the report goes when it is not a plain new file.
+TEST_F(CliTest, ReportTargets) {
+    // An earlier report keeps its permission bits.
+    for (const mode_t bits : {0444, 0640, 0600}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("tallix.txt")).constData(), bits), 0);
+        const CounterRun run = runCounter({dir.path()});
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_EQ(stateOf(dir.path(), "tallix.txt").mode & 07777, bits);
+        EXPECT_TRUE(read(dir.filePath("tallix.txt")).endsWith("Total Words: 8\r\n"));
+    }
+
+    // A device or FIFO the user names is written as a stream, never replaced.
+    const CounterRun toNull = runCounter({"--output", "/dev/null", dir.path()});
+    EXPECT_EQ(toNull.exitCode, 0) << toNull.err.constData();
+    struct stat info;
+    ASSERT_EQ(::stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+
+    QTemporaryDir elsewhere;
+    const QByteArray fifo = QFile::encodeName(elsewhere.filePath("pipe"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0644), 0);
+    QByteArray received;
+    std::thread reader([&] {
+        const int fd = ::open(fifo.constData(), O_RDONLY);
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) {
+            received.append(buffer, got);
+        }
+        ::close(fd);
+    });
+    const CounterRun toFifo = runCounter({"--output", elsewhere.filePath("pipe"), dir.path()});
+    reader.join();
+    EXPECT_EQ(toFifo.exitCode, 0) << toFifo.err.constData();
+    EXPECT_TRUE(received.endsWith("\r\nTotal Words: 8\r\n")) << received.constData();
+    ASSERT_EQ(::lstat(fifo.constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    // A link the user names leads to the report; the link itself stays.
+    write("../linked-target", "");
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("real.txt"), elsewhere.filePath("link.txt")));
+    write("../dummy", "");
+    {
+        QFile real(elsewhere.filePath("real.txt"));
+        ASSERT_TRUE(real.open(QIODevice::WriteOnly));
+    }
+    const CounterRun toLink = runCounter({"--output", elsewhere.filePath("link.txt"), dir.path()});
+    EXPECT_EQ(toLink.exitCode, 0) << toLink.err.constData();
+    EXPECT_TRUE(QFileInfo(elsewhere.filePath("link.txt")).isSymLink());
+    EXPECT_TRUE(read(elsewhere.filePath("real.txt")).endsWith("Total Words: 8\r\n"));
+
+    // A report named like a counted file is not counted, in this run or the next.
+    for (int runNumber = 0; runNumber < 2; ++runNumber) {
+        const CounterRun own = runCounter({"--output", dir.filePath("Beta file.md"), dir.path()});
+        EXPECT_EQ(own.exitCode, 0) << own.err.constData();
+        EXPECT_EQ(read(dir.filePath("Beta file.md")),
+                  QByteArray("alpha_one-draft.txt (3 Words)\r\ngamma.tar.gz (3 Words)\r\n"
+                             "\r\nTotal Words: 6\r\n"));
+    }
+}
+
+// A shared folder that takes no new file, with a report anybody may write: the report is
+// rewritten in place.
+TEST_F(CliTest, ReportRewrittenInPlaceWhereTheFolderTakesNoNewFile) {
+    const bool root = ::geteuid() == 0;
+    QTemporaryDir scratch;
+    const QString folder = scratch.filePath("shared");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        QFile f(QDir(folder).filePath("a.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("three little words");
+        QFile report(QDir(folder).filePath("tallix.txt"));
+        ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+        report.write("an earlier and much longer report than the next one\r\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(QDir(folder).filePath("tallix.txt")).constData(), 0666), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(scratch.path()).constData(), 0755), 0);
+    std::function<void()> asSomebodyElse;
+    if (root) {
+        asSomebodyElse = [] {
+            [[maybe_unused]] int ignored = ::setgid(65534);
+            ignored = ::setuid(65534);
+        };
+    }
+    const FileState before = stateOf(folder, "tallix.txt");
+    const CounterRun run = runCounter({folder}, asSomebodyElse);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const FileState after = stateOf(folder, "tallix.txt");
+    EXPECT_EQ(after.bytes, QByteArray("a.txt (3 Words)\r\n\r\nTotal Words: 3\r\n"));
+    EXPECT_EQ(after.inode, before.inode);
+    EXPECT_EQ(after.names, before.names);
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+}
+
+// Signals end a run like closing the window: the earlier report stays, nothing is left
+// behind, and the exit status is the one shells expect.
+TEST_F(CliTest, SignalsCancelTheRun) {
+    // Holes read as zeros at memory speed: long enough to be signalled mid-way.
+    const QByteArray big = QFile::encodeName(dir.filePath("big.bin"));
+    const int fd = ::open(big.constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{64} << 30), 0);
+    ::close(fd);
+    const QStringList tmpBefore = QDir::temp().entryList({"quorvane-count-*"}, QDir::Dirs);
+    const struct {
+        int signal;
+        int exitCode;
+    } rows[] = {{SIGTERM, 143}, {SIGINT, 130}, {SIGHUP, 129}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.signal);
+        const FileState before = stateOf(dir.path(), "tallix.txt");
+        QProcess process;
+        process.start(QStringLiteral(QUORVANE_COUNT_BIN), {dir.path()});
+        ASSERT_TRUE(process.waitForStarted());
+        QThread::msleep(300);
+        ::kill(pid_t(process.processId()), row.signal);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), row.exitCode) << process.readAllStandardError().constData();
+        const FileState after = stateOf(dir.path(), "tallix.txt");
+        EXPECT_EQ(after.bytes, QByteArray("an earlier report"));
+        EXPECT_EQ(after.inode, before.inode);
+        EXPECT_EQ(after.names, before.names);
+    }
+    const CounterRun toStandardOutput = runCounter({"--output", "-", dir.path(), "*.md"});
+    EXPECT_EQ(toStandardOutput.exitCode, 0);
+    EXPECT_EQ(QDir::temp().entryList({"quorvane-count-*"}, QDir::Dirs), tmpBefore);
+}
+
+// Names in any bytes: a folder and a file whose names are not valid UTF-8 are opened by
+// their own bytes and shown with U+FFFD; ".." goes where the file system says.
+TEST_F(CliTest, FolderNamesAreTakenAsTheSystemSpellsThem) {
+    const QByteArray root = QFile::encodeName(dir.path());
+    const QByteArray latin = root + "/d\xe9j\xe0";
+    ASSERT_EQ(::mkdir(latin.constData(), 0755), 0);
+    const int fd = ::open((latin + "/caf\xe9.txt").constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(fd, "un deux trois", 13), 13);
+    ::close(fd);
+    // QProcess cannot pass bytes that are not text; the shell can.
+    const CounterRun run = runCounter(
+        {"-c", "exec \"$0\" --output - \"$1/$(printf 'd\\351j\\340')\"", QUORVANE_COUNT_BIN,
+         dir.path()},
+        {}, QStringLiteral("/bin/sh"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.out, QByteArray("caf\xef\xbf\xbd.txt (3 Words)\r\n\r\nTotal Words: 3\r\n"));
+    ::unlink((latin + "/caf\xe9.txt").constData());
+    ::rmdir(latin.constData());
+
+    // link/.. is the folder holding what the link leads to, as ls shows it.
+    QTemporaryDir other;
+    ASSERT_TRUE(QDir(other.path()).mkdir("inner"));
+    {
+        QFile f(other.filePath("outer.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("one two");
+    }
+    ASSERT_TRUE(QFile::link(other.filePath("inner"), dir.filePath("link")));
+    const CounterRun dotdot = runCounter({"--output", "-", dir.filePath("link") + "/.."});
+    EXPECT_EQ(dotdot.exitCode, 0) << dotdot.err.constData();
+    EXPECT_EQ(dotdot.out, QByteArray("outer.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
+}
+
 TEST(CliInfo, HelpAndVersion) {
     const CounterRun version = runCounter({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.trimmed(), QByteArray("quorvane-count 1.0.0"));
     const CounterRun help = runCounter({"--help"});
     EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--help-all"));
+    const CounterRun helpAll = runCounter({"--help-all"});
+    EXPECT_EQ(helpAll.exitCode, 0) << helpAll.err.constData();
+    EXPECT_TRUE(helpAll.out.contains("--numbered"));
     for (const char* option : {"--numbered", "--date-created", "--remove-extension",
                                "--underscores", "--hyphens", "--case", "--output"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;

@@ -3,61 +3,104 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <functional>
 
+#include "Clock.h"
+#include "ContentSource.h"
+#include "FileContentSource.h"
 #include "CountJob.h"
-#include "QuorvaneVersion.h"
+#include "FileName.h"
+#include "TextReportFormat.h"
 
 namespace quorvane {
 namespace {
 
-// A host over a real folder that records what the job asks of it, in order.
-class TestHost : public CountHost {
+// A clock that moves only when told to.
+class FakeClock : public Clock {
 public:
-    QString folder;
-    QStringList entries;
-    ReportOptions options;
-    short editorState = 0;
-    QString caseSetting;
-    QDateTime created;
+    qint64 nowNs() const override { return now; }
+    void advanceMs(qint64 ms) { now += ms * 1000 * 1000; }
+    qint64 now = 0;
+};
 
-    QStringList calls;
-    QStringList messages;
-    QStringList titles;
-    int yields = 0;
-    std::function<void(int)> onYield;  // gets the number of the yield, from 1
-
-    QString fileListPath() const override { return folder; }
-    QStringList fileListEntries() const override { return entries; }
-    void refreshFileList() override { calls << "refresh"; }
-    void setCountButtonEnabled(bool enabled) override { calls << (enabled ? "enable" : "disable"); }
-    void startstatus() override { calls << "startstatus"; }
-    void endstatus() override { calls << "endstatus"; }
-    ReportOptions reportOptions() const override { return options; }
-    short editorOptionState() const override { return editorState; }
-    QString readCaseSetting() const override { return caseSetting; }
-    QDateTime dateCreated(const QString&) const override { return created; }
-    void showMessage(const QString& prompt, const QString& title) override {
-        calls << "message";
-        messages << prompt;
-        titles << title;
-    }
-    void startEditor(const QString& reportPath) override { calls << "editor " + reportPath; }
-    void yieldToEvents() override {
-        ++yields;
-        if (onYield) {
-            onYield(yields);
+// Reads files through the real source, but lets a test make each read slow (on the fake
+// clock), short, or fail after some reads.
+class ScriptedSource : public ContentSource {
+public:
+    explicit ScriptedSource(FakeClock& clock) : clock_(clock) {}
+    bool open(const QString& path) override { reads = 0; return real.open(path); }
+    qint64 read(char* buffer, qint64 size) override {
+        ++reads;
+        clock_.advanceMs(msPerRead);
+        if (failAfterReads >= 0 && reads > failAfterReads) {
+            error = QStringLiteral("Input/output error");
+            return -1;
         }
+        return real.read(buffer, shortReads ? qMin<qint64>(size, 7) : size);
     }
+    void close() override { real.close(); }
+    QString errorString() const override { return error.isEmpty() ? real.errorString() : error; }
+    FileIdentity identity() const override { return real.identity(); }
+
+    FileContentSource real;
+    qint64 msPerRead = 0;
+    int failAfterReads = -1;
+    bool shortReads = false;
+    int reads = 0;
+    QString error;
+
+private:
+    FakeClock& clock_;
+};
+
+// A device that takes a given number of bytes, then fails as a full disk does.
+class FailingDevice : public QIODevice {
+public:
+    explicit FailingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+    QByteArray written;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (written.size() + size > room_) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        written.append(data, size);
+        return size;
+    }
+
+private:
+    qint64 room_;
+};
+
+// The text layout on a device that fails: the failure and its reason come back from the
+// line that hit it, never later, never as success.
+class FailingFormat : public ReportFormat {
+public:
+    explicit FailingFormat(qint64 room) : device(room), text({}, {}) {}
+    bool begin(QIODevice&) override { return text.begin(device); }
+    bool entry(const ReportEntry& entry) override { return text.entry(entry); }
+    bool end(qint64 total) override { return text.end(total); }
+    QString errorString() const override { return text.errorString(); }
+
+    FailingDevice device;
+    TextReportFormat text;
 };
 
 class CountJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        host.folder = dir.path();
+        folder = dir.path();
     }
 
     void write(const QString& name, const QByteArray& bytes) {
@@ -72,23 +115,51 @@ protected:
     }
 
     QStringList folderNames() const {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                          QDir::NoDotAndDotDot);
+    }
+
+    CountRequest request() {
+        CountRequest r;
+        r.folder = folder;
+        r.entries = entries;
+        r.options = [this] { return options; };
+        r.letterCase = [this] { return letterCase; };
+        r.dateCreated = [this](const QString&) { return created; };
+        return r;
+    }
+
+    // Runs a job over the fixture's request; every yield is counted and handed to onYield.
+    CountResult run(CountParts parts = {}) {
+        CountJob job(request(), parts);
+        current = &job;
+        job.setYieldCallback([this] {
+            ++yields;
+            if (onYield) {
+                onYield(yields);
+            }
+        });
+        const CountResult result = job.run();
+        current = nullptr;
+        return result;
     }
 
     QTemporaryDir dir;
-    TestHost host;
+    QString folder;
+    QStringList entries;
+    ReportOptions options;
+    int letterCase = 0;
+    QDateTime created;
+    int yields = 0;
+    std::function<void(int)> onYield;
+    CountJob* current = nullptr;
 };
 
 TEST_F(CountJobTest, EmptyFolderWritesOnlyTheTotal) {
-    CountJob job(host);
-    const CountResult result = job.run();
+    const CountResult result = run();
     EXPECT_EQ(result.outcome, CountResult::Outcome::Completed);
     EXPECT_EQ(result.reportPath, dir.filePath("tallix.txt"));
     EXPECT_EQ(report(), QByteArray("\r\nTotal Words: 0\r\n"));
-    EXPECT_EQ(host.calls,
-              QStringList({"disable", "startstatus", "refresh", "enable", "endstatus", "message"}));
-    EXPECT_EQ(host.messages, QStringList{"done \"output.txt\" File Created!"});
-    EXPECT_EQ(host.titles, QStringList{"Job Done"});
     EXPECT_EQ(folderNames(), QStringList{"tallix.txt"});  // no temporary file left behind
 }
 
@@ -98,9 +169,9 @@ TEST_F(CountJobTest, SkipsTheReportAndNumbersWithGaps) {
     write("tallix.txt", "an earlier report");
     write("Tallix.TXT", "not the report");
     write("c.txt", "x,y z");
-    host.entries = {"a.txt", "b.txt", "tallix.txt", "Tallix.TXT", "", "c.txt"};
-    host.options.numlist = 1;
-    const CountResult result = CountJob(host).run();
+    entries = {"a.txt", "b.txt", "tallix.txt", "Tallix.TXT", "", "c.txt"};
+    options.numlist = 1;
+    const CountResult result = run();
     EXPECT_EQ(report(), QByteArray("1. a.txt (3 Words)\r\n"
                                    "2. b.txt (0 Words)\r\n"
                                    "4. Tallix.TXT (3 Words)\r\n"
@@ -109,7 +180,11 @@ TEST_F(CountJobTest, SkipsTheReportAndNumbersWithGaps) {
                                    "Total Words: 8\r\n"));
     EXPECT_EQ(result.total, 8);
     EXPECT_EQ(result.filesCounted, 4);
-    EXPECT_EQ(host.yields, 6);  // after every entry, skipped ones included
+    ASSERT_EQ(result.counted.size(), 4);
+    EXPECT_EQ(result.counted[2].index, 3);
+    EXPECT_EQ(result.counted[2].name, "Tallix.TXT");
+    EXPECT_EQ(result.counted[2].words, 3);
+    EXPECT_EQ(yields, 6);  // after every entry, skipped ones included
 }
 
 TEST_F(CountJobTest, ContentRows) {
@@ -127,9 +202,9 @@ TEST_F(CountJobTest, ContentRows) {
     };
     for (const auto& row : rows) {
         write(row.name, row.bytes);
-        host.entries << row.name;
+        entries << row.name;
     }
-    CountJob(host).run();
+    run();
     QByteArray expected;
     qint64 total = 0;
     for (const auto& row : rows) {
@@ -145,80 +220,177 @@ TEST_F(CountJobTest, NamesWithSpacesDotsAndNonAsciiAreWrittenInTheSystemEncoding
     const QString accented = QStringLiteral("café ünï – ß.txt");
     write(odd, "a b");
     write(accented, "c");
-    host.entries = {odd, accented};
-    host.options.remext = 1;
-    CountJob(host).run();
+    entries = {odd, accented};
+    options.remext = 1;
+    run();
     EXPECT_EQ(QString::fromUtf8(report()),
               QStringLiteral("my notes (2 Words)\r\ncafé ünï – ß (1 Words)"
                              "\r\n\r\nTotal Words: 3\r\n"));
 }
 
-TEST_F(CountJobTest, UnreadableEntriesGetNoLineAndAreNamed) {
-    write("a.txt", "one");
-    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.txt"));
-    host.entries = {"a.txt", "gone.txt", "folder.txt", "z.txt"};
-    write("z.txt", "two words");
-    host.options.numlist = 1;
-    const CountResult result = CountJob(host).run();
-    EXPECT_EQ(result.outcome, CountResult::Outcome::Completed);
-    EXPECT_EQ(result.notCounted, QStringList({"gone.txt", "folder.txt"}));
-    EXPECT_EQ(report(), QByteArray("1. a.txt (1 Words)\r\n4. z.txt (2 Words)\r\n\r\n"
-                                   "Total Words: 3\r\n"));
-    EXPECT_EQ(host.messages, QStringList{"done \"output.txt\" File Created!\n\nNot counted:\n"
-                                         "gone.txt\nfolder.txt"});
-    EXPECT_EQ(host.titles, QStringList{"Job Done"});
+// What may stand in a folder by the time a count reaches it. Every entry is opened without
+// waiting, anything but a regular file is "not counted" with a reason, and each name keeps
+// to one report line.
+TEST_F(CountJobTest, HostileFolderContents) {
+    enum class Make { File, Fifo, Socket, Folder, Missing, LinkToFile, LinkToFolder, Dangling,
+                      LinkLoop, Device };
+    const struct {
+        const char* label;
+        QByteArray name;  // the name's bytes on disk
+        Make make;
+        const char* line;    // the report line, or nullptr for "not counted"
+        const char* reason;  // part of the reason for a file not counted
+    } rows[] = {
+        {"plain", "plain.txt", Make::File, "plain.txt (2 Words)", nullptr},
+        {"latin1 name", "caf\xe9.txt", Make::File, "caf\xef\xbf\xbd.txt (2 Words)", nullptr},
+        {"line break in name", "evil\r\nTotal Words: 999999", Make::File,
+         "evil??Total Words: 999999 (2 Words)", nullptr},
+        {"tab and delete", "a\tb\x7f", Make::File, "a?b? (2 Words)", nullptr},
+        {"fifo", "pipe.txt", Make::Fifo, nullptr, "not a regular file"},
+        {"socket", "sock.txt", Make::Socket, nullptr, "No such device or address"},
+        {"folder", "folder.txt", Make::Folder, nullptr, "Is a directory"},
+        {"removed after listing", "gone.txt", Make::Missing, nullptr, "No such file"},
+        {"link to a file", "link.txt", Make::LinkToFile, "link.txt (2 Words)", nullptr},
+        {"link to a folder", "dirlink.txt", Make::LinkToFolder, nullptr, "Is a directory"},
+        {"dangling link", "dangling.txt", Make::Dangling, nullptr, "No such file"},
+        {"link loop", "loop.txt", Make::LinkLoop, nullptr, "symbolic links"},
+        {"device", "null.txt", Make::Device, nullptr, "not a regular file"},
+    };
+    write("target", "two words");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("target.d"));
+    std::vector<int> sockets;
+    for (const auto& row : rows) {
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + row.name;
+        switch (row.make) {
+            case Make::File: {
+                const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                ASSERT_GE(fd, 0) << row.label;
+                ASSERT_EQ(::write(fd, "two words", 9), 9);
+                ::close(fd);
+                break;
+            }
+            case Make::Fifo:
+                ASSERT_EQ(::mkfifo(path.constData(), 0644), 0);
+                break;
+            case Make::Socket: {
+                sockaddr_un address{};
+                address.sun_family = AF_UNIX;
+                ASSERT_LT(size_t(path.size()), sizeof(address.sun_path));
+                std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+                const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+                sockets.push_back(fd);
+                break;
+            }
+            case Make::Folder:
+                ASSERT_EQ(::mkdir(path.constData(), 0755), 0);
+                break;
+            case Make::Missing:
+                break;
+            case Make::LinkToFile:
+                ASSERT_EQ(::symlink("target", path.constData()), 0);
+                break;
+            case Make::LinkToFolder:
+                ASSERT_EQ(::symlink("target.d", path.constData()), 0);
+                break;
+            case Make::Dangling:
+                ASSERT_EQ(::symlink("nowhere", path.constData()), 0);
+                break;
+            case Make::LinkLoop:
+                ASSERT_EQ(::symlink(row.name.constData(), path.constData()), 0);
+                break;
+            case Make::Device:
+                ASSERT_EQ(::symlink("/dev/null", path.constData()), 0);
+                break;
+        }
+        entries << FileName::fromNative(row.name);
+    }
+    const CountResult result = run();
+    for (const int fd : sockets) {
+        ::close(fd);
+    }
+    // Qt's own removal cannot spell the undecodable names.
+    for (const auto& row : rows) {
+        const QByteArray path = QFile::encodeName(dir.path()) + '/' + row.name;
+        ::unlink(path.constData()) == 0 || ::rmdir(path.constData());
+    }
+    ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
+    QByteArray expected;
+    QStringList notCounted;
+    for (const auto& row : rows) {
+        if (row.line != nullptr) {
+            expected += QByteArray(row.line) + "\r\n";
+        } else {
+            notCounted << FileName::fromNative(row.name);
+        }
+    }
+    EXPECT_EQ(report().toStdString(), (expected + "\r\nTotal Words: 10\r\n").toStdString());
+    ASSERT_EQ(result.notCounted.size(), notCounted.size());
+    int i = 0;
+    for (const auto& row : rows) {
+        if (row.line == nullptr) {
+            SCOPED_TRACE(row.label);
+            EXPECT_EQ(result.notCounted[i].name, notCounted[i]);
+            EXPECT_TRUE(result.notCounted[i].reason.contains(QLatin1String(row.reason)))
+                << result.notCounted[i].reason.toStdString();
+            ++i;
+        }
+    }
+    EXPECT_EQ(yields, int(std::size(rows)));
+    const QString message = CountJob::closingMessage(result.notCounted);
+    EXPECT_TRUE(message.startsWith("done \"output.txt\" File Created!\n\nNot counted:\npipe.txt"))
+        << message.toStdString();
 }
 
 TEST(CountJobMessage, ClosingMessageListsTwentyNames) {
-    QStringList names;
+    QList<NotCounted> files;
     for (int i = 1; i <= 23; ++i) {
-        names << QStringLiteral("f%1").arg(i);
+        files.append({QStringLiteral("f%1").arg(i), QStringLiteral("reason")});
     }
-    const QString message = CountJob::closingMessage(names);
+    const QString message = CountJob::closingMessage(files);
     EXPECT_TRUE(message.startsWith("done \"output.txt\" File Created!\n\nNot counted:\nf1\nf2\n"));
     EXPECT_TRUE(message.endsWith("\nf19\nf20\nand 3 more"));
-    EXPECT_EQ(CountJob::closingMessage(names.mid(0, 20)).count(u'\n'), 22);
+    EXPECT_EQ(CountJob::closingMessage(files.mid(0, 20)).count(u'\n'), 22);
 }
 
 TEST(CountJobPaths, NoDoubledSeparator) {
     EXPECT_EQ(CountJob::reportPathFor("/"), "/tallix.txt");
     EXPECT_EQ(CountJob::reportPathFor("/home/u"), "/home/u/tallix.txt");
-    EXPECT_EQ(CountJob::entryPath("/home/u/", "a b.txt"), "/home/u/a b.txt");
-    EXPECT_EQ(CountJob::entryPath("", "a.txt"), "a.txt");
+    EXPECT_EQ(CountJob::reportPathFor("/home/u/"), "/home/u/tallix.txt");
+    EXPECT_EQ(CountJob::reportPathFor(""), "tallix.txt");
 }
 
 TEST_F(CountJobTest, OptionsAndCaseAreReadForEveryLine) {
     write("first_file.txt", "a");
     write("second_file.txt", "b");
     write("third_file.txt", "c");
-    host.entries = {"first_file.txt", "second_file.txt", "third_file.txt"};
-    host.caseSetting = "not a number";
-    host.onYield = [this](int n) {
+    entries = {"first_file.txt", "second_file.txt", "third_file.txt"};
+    onYield = [this](int n) {
         if (n == 1) {
-            host.options.remunderscore = 2;
-            host.caseSetting = " 1 ";
+            options.remunderscore = 2;
+            letterCase = 1;
         } else if (n == 2) {
-            host.options = ReportOptions{};
-            host.caseSetting = "3";
+            options = ReportOptions{};
+            letterCase = 3;
         }
     };
-    CountJob(host).run();
+    run();
     EXPECT_EQ(report(), QByteArray("first_file.txt (1 Words)\r\n"
                                    "SECOND FILE.TXT (1 WORDS)\r\n"
                                    "Third_file.txt (1 Words)\r\n"
                                    "\r\nTotal Words: 3\r\n"));
 }
 
-TEST_F(CountJobTest, DatePieceUsesTheHostsDateAndSurvivesAnUnknownDate) {
+TEST_F(CountJobTest, DatePieceUsesTheDateSourceAndSurvivesAnUnknownDate) {
     write("a.txt", "a");
-    host.entries = {"a.txt"};
-    host.options.datecreated = 1;
-    host.created = QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5));
-    CountJob(host).run();
-    EXPECT_EQ(report(), "a.txt (Date Created: " + dateCreatedText(host.created).toUtf8() +
+    entries = {"a.txt"};
+    options.datecreated = 1;
+    created = QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5));
+    run();
+    EXPECT_EQ(report(), "a.txt (Date Created: " + dateCreatedText(created).toUtf8() +
                             ") (1 Words)\r\n\r\nTotal Words: 1\r\n");
-    host.created = QDateTime();
-    CountJob(host).run();
+    created = QDateTime();
+    run();
     EXPECT_EQ(report(), QByteArray("a.txt (Date Created: ) (1 Words)\r\n\r\nTotal Words: 1\r\n"));
 }
 
@@ -228,77 +400,78 @@ TEST_F(CountJobTest, FolderAndNamesAreTakenOnce) {
     write("mine.txt", "one");
     write("also.txt", "two three");
     QFile(other.filePath("theirs.txt")).open(QIODevice::WriteOnly);
-    host.entries = {"mine.txt", "also.txt"};
-    host.onYield = [&](int) {
-        host.folder = other.path();
-        host.entries = {"theirs.txt", "mine.txt", "mine.txt", "extra.txt"};
-    };
-    const CountResult result = CountJob(host).run();
+    entries = {"mine.txt", "also.txt"};
+    CountJob job(request());
+    job.setYieldCallback([&] {
+        folder = other.path();
+        entries = {"theirs.txt", "mine.txt", "mine.txt", "extra.txt"};
+    });
+    const CountResult result = job.run();
     EXPECT_EQ(result.reportPath, dir.filePath("tallix.txt"));
     EXPECT_EQ(report(), QByteArray("mine.txt (1 Words)\r\nalso.txt (2 Words)\r\n\r\n"
                                    "Total Words: 3\r\n"));
     EXPECT_FALSE(QFile::exists(other.filePath("tallix.txt")));
 }
 
-TEST_F(CountJobTest, EditorStartsOnlyForCheckedAfterTheMessage) {
-    for (const short state : {0, 1, 2}) {
-        host.calls.clear();
-        host.editorState = state;
-        CountJob(host).run();
-        const QString editor = "editor " + dir.filePath("tallix.txt");
-        if (state == 1) {
-            ASSERT_EQ(host.calls.size(), 7);
-            EXPECT_EQ(host.calls.at(5), "message");
-            EXPECT_EQ(host.calls.at(6), editor);
-        } else {
-            EXPECT_FALSE(host.calls.contains(editor)) << state;
-        }
-    }
-}
-
 TEST_F(CountJobTest, ReportInTheWayOrMissingFolderFails) {
-    enum class Folder { ReportIsADirectory, Missing, Empty };
+    enum class Folder { ReportIsADirectory, Missing, Empty, ReportIsALink, ReportIsDangling };
     const struct {
         const char* name;
         Folder folder;
-    } rows[] = {{"directory_named_like_the_report", Folder::ReportIsADirectory},
-                {"no_such_folder", Folder::Missing},
-                {"no_folder_at_all", Folder::Empty}};
+        const char* reason;
+    } rows[] = {{"directory_named_like_the_report", Folder::ReportIsADirectory, "Is a directory"},
+                {"no_such_folder", Folder::Missing, "No such file or directory"},
+                {"no_folder_at_all", Folder::Empty, "no folder is chosen"},
+                {"report_is_a_link", Folder::ReportIsALink, "tallix.txt is a symbolic link"},
+                {"report_is_dangling", Folder::ReportIsDangling, "tallix.txt is a symbolic link"}};
+    QTemporaryDir elsewhere;
+    const QByteArray target("somebody else's file\n");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        host.calls.clear();
-        host.messages.clear();
-        host.titles.clear();
-        host.editorState = 1;
-        write("a.txt", "one");
-        host.entries = {"a.txt"};
+        QTemporaryDir here;
+        folder = here.path();
+        QFile(here.filePath("a.txt")).open(QIODevice::WriteOnly);
+        entries = {"a.txt"};
+        {
+            QFile f(elsewhere.filePath("target"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(target);
+        }
         switch (row.folder) {
             case Folder::ReportIsADirectory:
-                ASSERT_TRUE(QDir(dir.path()).mkdir("tallix.txt"));
-                host.folder = dir.path();
+                ASSERT_TRUE(QDir(here.path()).mkdir("tallix.txt"));
                 break;
             case Folder::Missing:
-                host.folder = dir.filePath("missing");
+                folder = here.filePath("missing");
                 break;
             case Folder::Empty:
-                host.folder.clear();
+                folder.clear();
+                break;
+            case Folder::ReportIsALink:
+                ASSERT_TRUE(QFile::link(elsewhere.filePath("target"), here.filePath("tallix.txt")));
+                break;
+            case Folder::ReportIsDangling:
+                ASSERT_TRUE(QFile::link(elsewhere.filePath("new"), here.filePath("tallix.txt")));
                 break;
         }
+        const QStringList before =
+            QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         const bool rootReportBefore = QFile::exists("/tallix.txt");
-        const QString reportPath = CountJob::reportPathFor(host.folder);
-        const CountResult result = CountJob(host).run();
+        const QString reportPath = CountJob::reportPathFor(folder);
+        yields = 0;
+        const CountResult result = run();
         EXPECT_EQ(result.outcome, CountResult::Outcome::ReportFailed);
-        EXPECT_EQ(host.calls,
-                  QStringList({"disable", "startstatus", "enable", "endstatus", "message"}));
-        ASSERT_EQ(host.messages.size(), 1);
-        EXPECT_TRUE(host.messages[0].contains(reportPath)) << host.messages[0].toStdString();
-        EXPECT_EQ(host.messages[0], result.error);
-        // Carries the reason after the path.
-        EXPECT_GT(result.error.size(), CountJob::reportFailureMessage(reportPath, "").size());
-        EXPECT_EQ(host.titles, QStringList{version::kAppTitle});
+        EXPECT_EQ(result.reason, QLatin1String(row.reason));
+        EXPECT_EQ(result.error, CountJob::reportFailureMessage(reportPath, row.reason));
+        EXPECT_EQ(yields, 0);  // stopped before counting
         EXPECT_EQ(QFile::exists("/tallix.txt"), rootReportBefore);
+        EXPECT_EQ(QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  before);
+        QFile f(elsewhere.filePath("target"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), target);
+        EXPECT_FALSE(QFile::exists(elsewhere.filePath("new")));
     }
-    EXPECT_EQ(folderNames(), QStringList({"a.txt", "tallix.txt"}));
 }
 
 TEST_F(CountJobTest, CancelLeavesTheEarlierReportUntouched) {
@@ -306,62 +479,113 @@ TEST_F(CountJobTest, CancelLeavesTheEarlierReportUntouched) {
     write("tallix.txt", earlier);
     for (int i = 0; i < 5; ++i) {
         write(QStringLiteral("f%1.txt").arg(i), "words here");
-        host.entries << QStringLiteral("f%1.txt").arg(i);
+        entries << QStringLiteral("f%1.txt").arg(i);
     }
     const QStringList before = folderNames();
-    CountJob job(host);
-    host.onYield = [&](int n) {
+    onYield = [&](int n) {
         if (n == 3) {
-            job.cancel();
+            current->cancel();
         }
     };
-    const CountResult result = job.run();
+    const CountResult result = run();
     EXPECT_EQ(result.outcome, CountResult::Outcome::Cancelled);
-    EXPECT_TRUE(job.isCancelled());
-    EXPECT_EQ(host.yields, 3);
+    EXPECT_EQ(yields, 3);
     EXPECT_EQ(report(), earlier);
     EXPECT_EQ(folderNames(), before);
-    EXPECT_EQ(host.calls, QStringList({"disable", "startstatus", "enable", "endstatus"}));
 }
 
-TEST_F(CountJobTest, YieldsInsideALargeFileAndStopsThereWhenCancelled) {
+// Reads through a source that takes a known time per read, on a clock that moves only
+// with them: the job must yield before kYieldIntervalMs have passed since the last yield,
+// whatever the file, and stop reading at once when cancelled there.
+TEST_F(CountJobTest, YieldsInsideAFileOnTimeAndStopsThereWhenCancelled) {
     QByteArray text;
     while (text.size() < 2 * 1024 * 1024) {
         text += "lorem ipsum dolor sit amet, ";
     }
     write("big.txt", text);
-    host.entries = {"big.txt"};
-    CountJob job(host);
-    // A slow disk: every read buffer takes at least 3 ms. Only that lower bound is relied
-    // on, so a loaded machine cannot fail the test, only make the job yield more often.
-    constexpr int kBufferMs = 3;
-    qint64 lastBytes = 0;
-    int buffersSinceYield = 0;
-    int mostBuffersBetweenYields = 0;
-    job.setProgressCallback([&](const CountProgress& p) {
-        EXPECT_GE(p.bytesRead, lastBytes);
-        EXPECT_EQ(p.filesTotal, 1);
-        if (p.bytesRead > lastBytes) {
-            mostBuffersBetweenYields = qMax(mostBuffersBetweenYields, ++buffersSinceYield);
-            QThread::msleep(kBufferMs);
+    entries = {"big.txt"};
+    const struct {
+        qint64 msPerRead;
+        bool shortReads;
+    } rows[] = {{0, false}, {1, false}, {3, false}, {4, true}, {9, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.msPerRead);
+        FakeClock clock;
+        ScriptedSource source(clock);
+        source.msPerRead = row.msPerRead;
+        source.shortReads = row.shortReads;
+        qint64 lastYield = 0;
+        qint64 longestGap = 0;
+        yields = 0;
+        onYield = [&](int) {
+            longestGap = qMax(longestGap, clock.now - lastYield);
+            lastYield = clock.now;
+        };
+        qint64 lastBytes = 0;
+        CountJob job(request(), {&source, &clock, nullptr});
+        job.setProgressCallback([&](const CountProgress& p) {
+            EXPECT_GE(p.bytesRead, lastBytes);
+            lastBytes = p.bytesRead;
+        });
+        job.setYieldCallback([&] { onYield(++yields); });
+        const CountResult result = job.run();
+        EXPECT_EQ(result.total, text.count(' '));
+        EXPECT_EQ(lastBytes, text.size());
+        EXPECT_LE(longestGap, qint64{CountJob::kYieldIntervalMs} * 1000 * 1000);
+        if (row.msPerRead >= 5) {
+            EXPECT_EQ(yields, source.reads);  // every read is worth a yield
         }
-        lastBytes = p.bytesRead;
-    });
-    host.onYield = [&](int) { buffersSinceYield = 0; };
-    const CountResult result = job.run();
-    EXPECT_EQ(result.total, text.count(' '));
-    EXPECT_EQ(lastBytes, text.size());
-    EXPECT_GE(mostBuffersBetweenYields, 1);
-    // More buffers than fit into the interval mean the window was held too long.
-    EXPECT_LE(mostBuffersBetweenYields, (CountJob::kYieldIntervalMs + kBufferMs - 1) / kBufferMs);
+    }
 
-    // Cancelled at the first yield inside the file: no further buffers are read.
-    host.yields = 0;
-    lastBytes = 0;
-    host.onYield = [&](int) { job.cancel(); };
+    // Cancelled at the first yield inside the file: no further pieces are read.
+    FakeClock clock;
+    ScriptedSource source(clock);
+    source.msPerRead = 2;
+    CountJob job(request(), {&source, &clock, nullptr});
+    int cancelYields = 0;
+    job.setYieldCallback([&] {
+        ++cancelYields;
+        job.cancel();
+    });
     EXPECT_EQ(job.run().outcome, CountResult::Outcome::Cancelled);
-    EXPECT_EQ(host.yields, 1);
-    EXPECT_LT(lastBytes, text.size());
+    EXPECT_EQ(cancelYields, 1);
+    EXPECT_EQ(source.reads, 3);  // 6 ms on the clock: past half the interval
+}
+
+TEST_F(CountJobTest, AReportWriteFailingAfterTheStartKeepsTheEarlierReport) {
+    write("tallix.txt", "the earlier report\r\n");
+    for (int i = 0; i < 6; ++i) {
+        write(QStringLiteral("f%1.txt").arg(i), "two words");
+        entries << QStringLiteral("f%1.txt").arg(i);
+    }
+    const QStringList before = folderNames();
+    // Room for some lines, for all lines but the total, and for nothing.
+    for (const qint64 room : {40, 6 * 19, 0}) {
+        SCOPED_TRACE(room);
+        FailingFormat format(room);
+        const CountResult result = run({nullptr, nullptr, &format});
+        EXPECT_EQ(result.outcome, CountResult::Outcome::ReportFailed);
+        EXPECT_EQ(result.reason, "No space left on device");
+        EXPECT_EQ(result.error, CountJob::reportFailureMessage(dir.filePath("tallix.txt"),
+                                                               "No space left on device"));
+        EXPECT_LE(format.device.written.size(), room);
+        EXPECT_EQ(report(), QByteArray("the earlier report\r\n"));
+        EXPECT_EQ(folderNames(), before);
+    }
+}
+
+TEST_F(CountJobTest, AReadFailingMidFileLeavesThatFileOutAndGoesOn) {
+    write("a.txt", QByteArray(300 * 1024, 'a').replace(1000, 1, " "));
+    write("b.txt", "two words");
+    entries = {"a.txt", "b.txt"};
+    FakeClock clock;
+    ScriptedSource source(clock);
+    source.failAfterReads = 2;
+    const CountResult result = run({&source, &clock, nullptr});
+    ASSERT_EQ(result.notCounted.size(), 1);
+    EXPECT_EQ(result.notCounted[0].name, "a.txt");
+    EXPECT_EQ(result.notCounted[0].reason, "Input/output error");
+    EXPECT_EQ(report(), QByteArray("b.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
 }
 
 }  // namespace

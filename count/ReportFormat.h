@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QString>
+
+namespace quorvane {
+
+// One counted file, as a report shows it.
+struct ReportEntry {
+    qint64 index = 0;      // position in the file list, from 0; skipped entries keep theirs
+    QString name;          // the file name as listed (may hold undecodable bytes)
+    QString relativePath;  // from the counted folder, "/" between folders
+    qint64 words = 0;
+    QDateTime created;     // local time; invalid when unknown
+};
+
+// Turns the entries of one count into the bytes of a report: begin, one entry() per
+// counted file in list order, end. Each returns false once writing failed, with the
+// device's reason in errorString().
+class ReportFormat {
+public:
+    virtual ~ReportFormat() = default;
+    virtual bool begin(QIODevice& out) = 0;
+    virtual bool entry(const ReportEntry& entry) = 0;
+    virtual bool end(qint64 total) = 0;
+    virtual QString errorString() const = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,54 @@
+#include "TextReportFormat.h"
+
+#include "FileName.h"
+
+namespace quorvane {
+
+TextReportFormat::TextReportFormat(std::function<ReportOptions()> options,
+                                   std::function<int()> letterCase)
+    : options_(std::move(options)),
+      letterCase_(std::move(letterCase)),
+      encoder_(QStringConverter::System) {}
+
+QString TextReportFormat::lineSafeName(const QString& name) {
+    QString safe = FileName::display(name);
+    for (QChar& c : safe) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
+            c = u'?';
+        }
+    }
+    return safe;
+}
+
+bool TextReportFormat::begin(QIODevice& out) {
+    out_ = &out;
+    return true;
+}
+
+bool TextReportFormat::entry(const ReportEntry& entry) {
+    const QString dateText = entry.created.isValid() ? dateCreatedText(entry.created) : QString();
+    const int caseChoice = letterCase_ ? letterCase_() : 0;
+    const ReportOptions options = options_ ? options_() : ReportOptions{};
+    return writeLine(buildReportLine(entry.index, lineSafeName(entry.name), entry.words, dateText,
+                                     options, caseChoice));
+}
+
+bool TextReportFormat::end(qint64 total) {
+    return writeLine(QString()) && writeLine(totalLine(total));
+}
+
+bool TextReportFormat::writeLine(const QString& line) {
+    if (out_ == nullptr) {
+        error_ = QStringLiteral("the report is not open");
+        return false;
+    }
+    QByteArray bytes = encoder_(line);
+    bytes.append("\r\n", 2);
+    if (out_->write(bytes) != bytes.size()) {
+        error_ = out_->errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quorvane

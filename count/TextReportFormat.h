@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QStringEncoder>
+
+#include <functional>
+
+#include "ReportFormat.h"
+#include "ReportLine.h"
+
+namespace quorvane {
+
+// The tallix.txt layout: one line per file shaped by the report options and the letter
+// case, an empty line, "Total Words: " and the total; the system's 8-bit encoding, CR LF.
+// The options and the letter case are asked for afresh for every line, so a change made
+// while a count runs shapes the lines written after it.
+class TextReportFormat : public ReportFormat {
+public:
+    TextReportFormat(std::function<ReportOptions()> options, std::function<int()> letterCase);
+
+    bool begin(QIODevice& out) override;
+    bool entry(const ReportEntry& entry) override;
+    bool end(qint64 total) override;
+    QString errorString() const override { return error_; }
+
+    // A name as a report line shows it: one line whatever the name holds, so control
+    // characters become "?" (as ls shows them), undecodable bytes U+FFFD.
+    static QString lineSafeName(const QString& name);
+
+private:
+    bool writeLine(const QString& line);
+
+    std::function<ReportOptions()> options_;
+    std::function<int()> letterCase_;
+    QStringEncoder encoder_;
+    QIODevice* out_ = nullptr;
+    QString error_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "ContentSource.h"
+
+namespace quorvane {
+
+// Reads files from disk without ever waiting on them: anything but a regular file (a
+// FIFO, socket or device put in a listed file's place) is refused at open, and a read
+// that would block is a failure, so no file can hang a count.
+class FileContentSource : public ContentSource {
+public:
+    FileContentSource();
+    ~FileContentSource() override;
+
+    bool open(const QString& path) override;
+    qint64 read(char* buffer, qint64 size) override;
+    void close() override;
+    QString errorString() const override { return error_; }
+    FileIdentity identity() const override { return identity_; }
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    QString error_;
+    FileIdentity identity_;
+};
+
+}  // namespace quorvane

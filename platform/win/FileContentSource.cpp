@@ -1,0 +1,50 @@
+#include "FileContentSource.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace quorvane {
+
+// Windows has no FIFOs in folders, and a device name (NUL, CON) is not a regular file,
+// which QFileInfo tells before anything is opened.
+struct FileContentSource::Handle {
+    QFile file;
+};
+
+FileContentSource::FileContentSource() : handle_(std::make_unique<Handle>()) {}
+
+FileContentSource::~FileContentSource() {
+    close();
+}
+
+bool FileContentSource::open(const QString& path) {
+    close();
+    error_.clear();
+    identity_ = {};
+    if (!QFileInfo(path).isFile()) {
+        error_ = QFileInfo::exists(path) ? QStringLiteral("not a regular file")
+                                         : QStringLiteral("The system cannot find the file specified.");
+        return false;
+    }
+    handle_->file.setFileName(path);
+    // Unbuffered: the job's own buffer is the only copy of the bytes.
+    if (!handle_->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        error_ = handle_->file.errorString();
+        return false;
+    }
+    return true;
+}
+
+qint64 FileContentSource::read(char* buffer, qint64 size) {
+    const qint64 got = handle_->file.read(buffer, size);
+    if (got < 0) {
+        error_ = handle_->file.errorString();
+    }
+    return got;
+}
+
+void FileContentSource::close() {
+    handle_->file.close();
+}
+
+}  // namespace quorvane
