@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QMouseEvent>
+#include <QTimer>
+
+#include <utility>
 
 namespace quorvane {
 
@@ -25,29 +28,49 @@ QFont linkFont() {
     return font;
 }
 
+class QtPeriodTimer : public LinkLabel::PeriodTimer {
+public:
+    QtPeriodTimer() {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            // A copy: what it does may start the next countdown, which replaces expired_.
+            const std::function<void()> expired = expired_;
+            if (expired) {
+                expired();
+            }
+        });
+    }
+    void start(int ms, std::function<void()> expired) override {
+        expired_ = std::move(expired);
+        timer_.start(ms);
+    }
+    bool isActive() const override { return timer_.isActive(); }
+
+private:
+    QTimer timer_;
+    std::function<void()> expired_;
+};
+
 }  // namespace
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+LinkLabel::LinkLabel(const QString& text, QWidget* parent, PeriodTimer* timer)
+    : QLabel(text, parent) {
+    if (timer == nullptr) {
+        ownTimer_ = std::make_unique<QtPeriodTimer>();
+        timer = ownTimer_.get();
+    }
+    timer_ = timer;
     setFont(linkFont());
     setCursor(Artwork::handCursor());
     setMouseTracking(true);
-    timer_.setSingleShot(true);
-    timer_.setInterval(kDefaultHoverPeriodMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { applyLook(Look::Restored); });
     applyLook(Look::Designed);
 }
 
+LinkLabel::~LinkLabel() = default;
+
 void LinkLabel::startHoverPeriod() {
     applyLook(Look::Hover);
-    timer_.start();
-}
-
-void LinkLabel::setHoverPeriodMs(int ms) {
-    timer_.setInterval(ms);
-}
-
-int LinkLabel::hoverPeriodMs() const {
-    return timer_.interval();
+    timer_->start(periodMs_, [this] { applyLook(Look::Restored); });
 }
 
 QColor LinkLabel::textColor() const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QLabel>
-#include <QTimer>
+
+#include <functional>
+#include <memory>
 
 namespace quorvane {
 
@@ -13,19 +15,34 @@ class LinkLabel : public QLabel {
 public:
     enum class Look { Designed, Hover, Restored };
 
+    // What ends a hover period: a single-shot countdown that every start begins afresh.
+    // The label's own runs on a QTimer; a test can put one in its place that it runs by hand.
+    class PeriodTimer {
+    public:
+        virtual ~PeriodTimer() = default;
+        // Starts, or starts again, a countdown of ms milliseconds that calls expired once
+        // at its end; a countdown still running is dropped.
+        virtual void start(int ms, std::function<void()> expired) = 0;
+        virtual bool isActive() const = 0;
+    };
+
     static constexpr int kDefaultHoverPeriodMs = 10000;
     static constexpr double kPointSize = 8.25;
     static constexpr const char* kDesignedFamily = "MS Sans Serif";
 
-    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
+    // timer: what ends the hover periods, kept by the caller for the label's lifetime;
+    // nullptr for the label's own.
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr,
+                       PeriodTimer* timer = nullptr);
+    ~LinkLabel() override;
 
     // Starts (or restarts) a hover period: the hover look now, the restored look when it ends.
     void startHoverPeriod();
     Look look() const { return look_; }
 
-    void setHoverPeriodMs(int ms);  // 10 000 unless a test shortens it
-    int hoverPeriodMs() const;
-    bool hoverPeriodRunning() const { return timer_.isActive(); }
+    void setHoverPeriodMs(int ms) { periodMs_ = ms; }  // 10 000 unless a test shortens it
+    int hoverPeriodMs() const { return periodMs_; }
+    bool hoverPeriodRunning() const { return timer_->isActive(); }
 
     // The text colour of the current look.
     QColor textColor() const;
@@ -44,7 +61,9 @@ protected:
 private:
     void applyLook(Look look);
 
-    QTimer timer_;
+    std::unique_ptr<PeriodTimer> ownTimer_;
+    PeriodTimer* timer_;
+    int periodMs_ = kDefaultHoverPeriodMs;
     Look look_ = Look::Designed;
     bool pressed_ = false;
 };

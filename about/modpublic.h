@@ -14,25 +14,30 @@ class ProgramStarter;
 // says so and offers to pick a program to open it with.
 class modpublic {
 public:
-    // The services shellopen uses; the real ones unless a test put others in place.
+    // Receives the program the user picked to open a target with.
+    using ProgramChosen = std::function<void(const QString& program)>;
+
+    // What shellopen works through; a null member (an empty chooser) means the real one.
+    // The caller keeps them alive for as long as a picked program may still be started.
     struct Services {
         DesktopOpener* opener = nullptr;
         MessageBox* messages = nullptr;
         ProgramStarter* starter = nullptr;
-        // Lets the user pick a program to open the target with; empty when none was picked.
-        std::function<QString(const QString& target)> chooseProgram;
+        // Lets the user pick a program to open the target with and returns at once, before
+        // the pick: calls done later with the program, or never when the user picks none.
+        std::function<void(const QString& target, ProgramChosen done)> chooseProgram;
     };
 
     // Returns nothing and reports nothing: the one failure the user hears of is the
     // desktop not opening the target, and that is told to the user directly.
-    static void shellopen(const QString& operation, const QString& target,
+    static void shellopen(const Services& services, const QString& operation, const QString& target,
                           const QString& parameters, const QString& directory, int showcommand);
 
-    // Replaces the services (nullptr members keep the real ones); returns the previous set.
-    static Services setServices(const Services& services);
-
-    // The real program chooser: a file dialog in the system's program folder.
-    static QString chooseProgramWithDialog(const QString& target);
+    // The real program chooser: a file dialog in the system's program folder, shown without
+    // waiting for it (the window and a running count carry on meanwhile). It deletes itself
+    // when closed; done hears of a picked program only. Without a widget application nothing
+    // is shown and done is never called.
+    static void chooseProgramWithDialog(const QString& target, ProgramChosen done);
 
     static constexpr const char* kFallbackMessage = "Couldn't load the default application";
     static constexpr const char* kOpenWithPrefix = "rundll32.exe shell32.dll,OpenAs_RunDLL ";

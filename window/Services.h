@@ -4,6 +4,7 @@
 
 namespace quorvane {
 
+class DesktopOpener;
 class DriveList;
 class MessageBox;
 class ProgramStarter;
@@ -17,6 +18,8 @@ struct Services {
     // Told the name of each option, drive, folder and pattern handler as it starts,
     // start-up included; lets tests follow how the handlers nest.
     std::function<void(const char* handler)> trace;
+    // What the download link opens its page with.
+    DesktopOpener* opener = nullptr;
 };
 
 }  // namespace quorvane

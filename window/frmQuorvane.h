@@ -3,39 +3,26 @@
 #include <QHash>
 #include <QMainWindow>
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "CountHost.h"
 #include "CountJob.h"
 #include "CreationDates.h"
 #include "Services.h"
 #include "SettingsStore.h"
-
-class QAction;
-class QButtonGroup;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-class QRadioButton;
-class QTimer;
+#include "modpublic.h"
 
 namespace quorvane {
 
 class BusyIndicator;
-class DirListBox;
-class DriveListBox;
-class FileListBox;
-class LinkLabel;
-class StateCheckBox;
+class frmQuorvaneUi;
 
 // The program's one window: drive, folder, pattern and file lists on the left, the
-// counting panel or the About panel on the right, the download link below them.
-class frmQuorvane : public QMainWindow, private CountHost {
+// counting panel or the About panel on the right, the download link below them. The
+// controls and their layout are frmQuorvaneUi's; this class is what they do. Its controls
+// are found by their names (findChild), each the control's objectName.
+class frmQuorvane : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmQuorvane(Services services = {}, QWidget* parent = nullptr);
@@ -69,8 +56,8 @@ public:
 
     // One tick of the busy indicator, which drives Timer1 itself.
     void Timer1_Timer();
-    void startstatus() override;
-    void endstatus() override;
+    void startstatus();
+    void endstatus();
 
     BusyIndicator* busyIndicator() const { return busy_; }
 
@@ -85,72 +72,28 @@ public:
     // Twips to pixels on this window's screen.
     int px(int twips) const;
 
-    // The controls.
-    DriveListBox* Drive1 = nullptr;
-    DirListBox* Dir1 = nullptr;
-    FileListBox* File1 = nullptr;
-    QComboBox* cmbkey = nullptr;
-    QLabel* lbldrv = nullptr;
-    QLabel* lblkey = nullptr;
-    QFrame* framecontainer = nullptr;
-    QGroupBox* framecountwords = nullptr;
-    QLabel* Label1 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    std::array<QRadioButton*, 4> optcase{};
-    QGroupBox* Frame2 = nullptr;
-    StateCheckBox* chkremext = nullptr;
-    StateCheckBox* chkremunderscore = nullptr;
-    StateCheckBox* chkremhyphen = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    StateCheckBox* chknumlist = nullptr;
-    StateCheckBox* chkdatecreated = nullptr;
-    StateCheckBox* chkshelltopad = nullptr;
-    QFrame* picstatus = nullptr;
-    QLabel* lblstatus = nullptr;
-    QPushButton* cmdcountwords = nullptr;
-    QGroupBox* frameabout = nullptr;
-    QLabel* lblappversion = nullptr;
-    QLabel* lblappinfo = nullptr;
-    QLabel* lblappcopyright = nullptr;
-    LinkLabel* lblgoplumwick = nullptr;
-    QTimer* Timer1 = nullptr;
-    QAction* mnuabout = nullptr;
-    QAction* mnucountwords = nullptr;
+    // A row of the window's table of the options it keeps between runs.
+    struct Option;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildWindow();
-    void buildCountingPanel();
-    void buildAboutPanel();
-    void fitCaptions();
     void setInitialFolder();
     void connectHandlers();
-    void chainTabOrder();
-    void keepCaseTabStop();
-    void place(QWidget* control, int left, int top, int width, int height) const;
 
     void restoreFolder();
-    void restoreOption(StateCheckBox* box, const char* key);
+    void restoreOption(const Option& option);
     void restoreCase();
-    void storeOption(const char* key, const StateCheckBox* box);
+    void storeOption(const Option& option);
     void applyPattern();
     void trace(const char* handler) const;
 
-    // CountHost: what a count needs of the window.
-    QString fileListPath() const override;
-    QStringList fileListEntries() const override;
-    void refreshFileList() override;
-    void setCountButtonEnabled(bool enabled) override;
-    ReportOptions reportOptions() const override;
-    short editorOptionState() const override;
-    QString readCaseSetting() const override;
-    QDateTime dateCreated(const QString& path) const override;
-    void showMessage(const QString& prompt, const QString& title) override;
-    void startEditor(const QString& reportPath) override;
-    void yieldToEvents() override;
+    // What a count reads of the window as it builds each line.
+    ReportOptions reportOptions() const;
+    int letterCase() const;
+    void finishCount(const CountResult& result);
 
     std::unique_ptr<MessageBox> ownMessages_;
     std::unique_ptr<ProgramStarter> ownStarter_;
@@ -158,18 +101,20 @@ private:
     MessageBox* messages_ = nullptr;
     ProgramStarter* starter_ = nullptr;
     DriveList* drives_ = nullptr;
+    // What the download link opens its page through; null members are the real ones.
+    modpublic::Services linkServices_;
+    std::unique_ptr<frmQuorvaneUi> ui_;
 
     SettingsStore settings_;
     // The file-system object a count asks for creation dates; created by start-up.
     std::optional<CreationDates> FSO;
 
-    double scale_ = 1.0;  // logical dots per inch / 96
-    QButtonGroup* optcaseGroup_ = nullptr;
     BusyIndicator* busy_ = nullptr;
     QHash<QString, QString> lastFolderOnDrive_;
     bool forwardingKey_ = false;
 
     CountJob* job_ = nullptr;
+    bool closed_ = false;
     std::optional<CountResult> lastCountResult_;
     std::function<void(const char*)> trace_;
 };

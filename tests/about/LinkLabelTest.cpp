@@ -1,10 +1,12 @@
 #include "Artwork.h"
 #include "LinkLabel.h"
 
-#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <functional>
+#include <optional>
 
 namespace quorvane {
 
@@ -12,7 +14,7 @@ namespace {
 
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
-constexpr int kPeriodMs = 50;
+constexpr int kPeriodMs = LinkLabel::kDefaultHoverPeriodMs;
 
 void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button) {
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : button;
@@ -25,12 +27,37 @@ void move(QWidget* w) {
     send(w, QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
 }
 
+// Hover periods run by hand: time passes only when the test says so, to the millisecond.
+struct HandTimer : LinkLabel::PeriodTimer {
+    void start(int ms, std::function<void()> expired) override {
+        remainingMs = ms;
+        expired_ = std::move(expired);
+    }
+    bool isActive() const override { return remainingMs.has_value(); }
+    void advance(int ms) {
+        if (!remainingMs) {
+            return;
+        }
+        *remainingMs -= ms;
+        if (*remainingMs <= 0) {
+            remainingMs.reset();
+            const std::function<void()> expired = std::move(expired_);
+            expired();
+        }
+    }
+
+    std::optional<int> remainingMs;
+
+private:
+    std::function<void()> expired_;
+};
+
 // The window's part: every movement over the link starts a new hover period.
 struct Rig {
-    LinkLabel label{"Click here for most recent version. "};
+    HandTimer timer;
+    LinkLabel label{"Click here for most recent version. ", nullptr, &timer};
     Rig() {
         label.resize(200, 13);
-        label.setHoverPeriodMs(kPeriodMs);
         QObject::connect(&label, &LinkLabel::mouseMoved, &label, &LinkLabel::startHoverPeriod);
     }
 };
@@ -43,6 +70,7 @@ private slots:
     void looks_data();
     void looks();
     void aSecondMoveRestartsThePeriod();
+    void ownTimerEndsThePeriod();
     void clicks_data();
     void clicks();
     void handPointer();
@@ -50,13 +78,18 @@ private slots:
 };
 
 void LinkLabelTest::looks_data() {
-    // steps: m = a mouse movement over the link, w = wait for the period to end
+    // steps: m = a mouse movement over the link, w = the whole period passes, a = all of
+    // the period but its last millisecond passes
     QTest::addColumn<QString>("steps");
     QTest::addColumn<int>("look");
     QTest::addColumn<QColor>("colour");
     QTest::addColumn<bool>("underline");
     QTest::newRow("designed") << "" << int(LinkLabel::Look::Designed) << kBlue << true;
+    QTest::newRow("time alone changes nothing")
+        << "w" << int(LinkLabel::Look::Designed) << kBlue << true;
     QTest::newRow("hover") << "m" << int(LinkLabel::Look::Hover) << kRed << true;
+    QTest::newRow("hover to the period's last millisecond")
+        << "ma" << int(LinkLabel::Look::Hover) << kRed << true;
     QTest::newRow("restored") << "mw" << int(LinkLabel::Look::Restored) << kBlue << false;
     QTest::newRow("hover again") << "mwm" << int(LinkLabel::Look::Hover) << kRed << true;
     QTest::newRow("restored again") << "mwmw" << int(LinkLabel::Look::Restored) << kBlue << false;
@@ -73,7 +106,8 @@ void LinkLabelTest::looks() {
             move(&rig.label);
             QVERIFY(rig.label.hoverPeriodRunning());
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.label.hoverPeriodRunning(), 2000);
+            rig.timer.advance(step == 'w' ? kPeriodMs : kPeriodMs - 1);
+            QCOMPARE(rig.label.hoverPeriodRunning(), step == 'a');
         }
     }
     QCOMPARE(int(rig.label.look()), look);
@@ -85,16 +119,27 @@ void LinkLabelTest::looks() {
 
 void LinkLabelTest::aSecondMoveRestartsThePeriod() {
     Rig rig;
-    rig.label.setHoverPeriodMs(400);
     move(&rig.label);
-    QTest::qWait(250);
+    rig.timer.advance(6000);
     move(&rig.label);
-    QElapsedTimer sinceLast;
-    sinceLast.start();
-    QTest::qWait(200);  // past the end of the first period, inside the second
+    rig.timer.advance(kPeriodMs - 1);  // past the end of the first period, inside the second
     QCOMPARE(rig.label.look(), LinkLabel::Look::Hover);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.label.look(), LinkLabel::Look::Restored, 3000);
-    QVERIFY2(sinceLast.elapsed() >= 380, qPrintable(QString::number(sinceLast.elapsed())));
+    rig.timer.advance(1);
+    QCOMPARE(rig.label.look(), LinkLabel::Look::Restored);
+    QVERIFY(!rig.label.hoverPeriodRunning());
+}
+
+void LinkLabelTest::ownTimerEndsThePeriod() {
+    // The label's own timer, shortened so that the test does not wait for it.
+    LinkLabel label("Click here for most recent version. ");
+    QCOMPARE(label.hoverPeriodMs(), 10000);
+    label.setHoverPeriodMs(20);
+    QObject::connect(&label, &LinkLabel::mouseMoved, &label, &LinkLabel::startHoverPeriod);
+    move(&label);
+    QVERIFY(label.hoverPeriodRunning());
+    QCOMPARE(label.look(), LinkLabel::Look::Hover);
+    QTRY_COMPARE_WITH_TIMEOUT(label.look(), LinkLabel::Look::Restored, 2000);
+    QVERIFY(!label.hoverPeriodRunning());
 }
 
 void LinkLabelTest::clicks_data() {
@@ -117,7 +162,8 @@ void LinkLabelTest::clicks() {
     send(&rig.label, QEvent::MouseButtonRelease, release, Qt::MouseButton(button));
     QCOMPARE(clicked.count(), clicks);
     QCOMPARE(rig.label.look(), LinkLabel::Look::Hover);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.label.look(), LinkLabel::Look::Restored, 2000);
+    rig.timer.advance(kPeriodMs);
+    QCOMPARE(rig.label.look(), LinkLabel::Look::Restored);
 }
 
 void LinkLabelTest::handPointer() {
