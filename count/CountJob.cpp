@@ -8,6 +8,8 @@
 #include "Paths.h"
 #include "ReportFile.h"
 #include "TextReportFormat.h"
+#include "DocumentContentSource.h"
+#include "UnicodeWordCounter.h"
 #include "WordCounter.h"
 
 namespace quorvane {
@@ -23,7 +25,33 @@ constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 // half the interval leaves room for the buffer in hand and the line that follows.
 constexpr qint64 kYieldAfterNs = qint64{CountJob::kYieldIntervalMs} * 1000 * 1000 / 2;
 
+// The counter of the rule the request asks for.
+class Tally {
+public:
+    explicit Tally(WordRule rule) : rule_(rule) {}
+    void feed(const char* data, std::size_t size) {
+        if (rule_ == WordRule::Classic) {
+            classic_.feed(data, size);
+        } else {
+            unicode_.feed(data, size);
+        }
+    }
+    qint64 count() { return rule_ == WordRule::Classic ? classic_.count() : unicode_.count(); }
+
+private:
+    WordRule rule_;
+    WordCounter classic_;
+    UnicodeWordCounter unicode_;
+};
+
 }  // namespace
+
+std::function<std::unique_ptr<ContentSource>()> CountJob::makeContentSource(bool documentText) {
+    if (documentText) {
+        return [] { return std::make_unique<DocumentContentSource>(); };
+    }
+    return [] { return std::make_unique<FileContentSource>(); };
+}
 
 CountJob::CountJob(CountRequest request, CountParts parts)
     : request_(std::move(request)), parts_(parts) {}
@@ -70,7 +98,7 @@ void CountJob::yieldNow() {
 
 CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentity& report,
                                           qint64& words, QString& reason) {
-    ContentSource& source = *parts_.source;
+    ContentSource& source = *source_;
     if (!source.open(path)) {
         reason = source.errorString();
         return FileOutcome::Unreadable;
@@ -80,7 +108,7 @@ CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentit
         source.close();
         return FileOutcome::IsReport;
     }
-    WordCounter counter;
+    Tally counter(request_.rule);
     for (;;) {
         const qint64 got = source.read(buffer_.data(), buffer_.size());
         if (got < 0) {
@@ -108,11 +136,10 @@ CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentit
 }
 
 CountResult CountJob::run() {
-    std::unique_ptr<ContentSource> ownSource;
-    if (parts_.source == nullptr) {
-        ownSource = std::make_unique<FileContentSource>();
-        parts_.source = ownSource.get();
+    if (!parts_.makeSource) {
+        parts_.makeSource = makeContentSource(request_.documentText);
     }
+    source_ = parts_.makeSource();
     if (parts_.clock == nullptr) {
         parts_.clock = &SteadyClock::instance();
     }
@@ -162,9 +189,10 @@ CountResult CountJob::run() {
     lastYieldNs_ = parts_.clock->nowNs();
 
     for (qsizetype index = 0; index < request_.entries.size(); ++index) {
-        const QString& name = request_.entries[index];
+        const QString& entryPath = request_.entries[index];
+        const QString name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
         if (name != reportName && !name.isEmpty()) {
-            const QString path = Paths::join(folder, name);
+            const QString path = Paths::join(folder, entryPath);
             qint64 words = 0;
             QString reason;
             const FileOutcome outcome = countFile(path, reportIdentity, words, reason);
@@ -172,12 +200,12 @@ CountResult CountJob::run() {
                 return cancelRun();
             }
             if (outcome == FileOutcome::Unreadable) {
-                result.notCounted.append({name, reason});
+                result.notCounted.append({entryPath, reason});
             } else if (outcome == FileOutcome::Counted) {
                 ReportEntry entry;
                 entry.index = index;
                 entry.name = name;
-                entry.relativePath = name;
+                entry.relativePath = entryPath;
                 entry.words = words;
                 if (request_.dateCreated) {
                     entry.created = request_.dateCreated(path);
@@ -198,7 +226,7 @@ CountResult CountJob::run() {
         }
     }
 
-    if (!format.end(result.total)) {
+    if (!format.end({result.total, result.notCounted})) {
         return failReport(format.errorString());
     }
     if (!report.commit()) {

@@ -6,10 +6,12 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 #include "ReportFile.h"
 #include "ReportFormat.h"
 #include "ReportLine.h"
+#include "WordRule.h"
 
 namespace quorvane {
 
@@ -20,19 +22,16 @@ class ContentSource;
 // the letter case and the creation dates are asked for as each line is built.
 struct CountRequest {
     QString folder;
-    QStringList entries;  // names in the folder, in list order
+    QStringList entries;  // paths relative to the folder ("/" between folders), in list order
     // Empty: tallix.txt in the folder, never followed through a link.
     QString reportPath;
     ReportFile::Target reportTarget = ReportFile::Target::ProgramReport;
     std::function<ReportOptions()> options;
     std::function<int()> letterCase;  // 0 untouched, 1 upper, 2 lower, 3 title
     std::function<QDateTime(const QString& path)> dateCreated;
-};
-
-// One listed file that got no line, and the system's reason.
-struct NotCounted {
-    QString name;
-    QString reason;
+    WordRule rule = WordRule::Classic;
+    // Documents (word processor files, PDF, HTML...) are counted by the text they show.
+    bool documentText = false;
 };
 
 struct CountResult {
@@ -61,7 +60,8 @@ struct CountProgress {
 // What a count job works with; null members take the real thing (files on disk, the
 // steady clock, the tallix.txt text layout).
 struct CountParts {
-    ContentSource* source = nullptr;
+    // Makes a reader of file contents; the job may ask for several.
+    std::function<std::unique_ptr<ContentSource>()> makeSource;
     const Clock* clock = nullptr;
     ReportFormat* format = nullptr;
 };
@@ -97,6 +97,8 @@ public:
     static constexpr int kNotCountedShown = 20;
 
     static QString reportPathFor(const QString& folder);
+    // The reader of file contents: the bytes as they are, or a document's text.
+    static std::function<std::unique_ptr<ContentSource>()> makeContentSource(bool documentText);
     static QString closingMessage(const QList<NotCounted>& notCounted);
     // The message for a report that could not be written: its path and the system's reason.
     static QString reportFailureMessage(const QString& reportPath, const QString& reason);
@@ -108,6 +110,7 @@ private:
     void yieldNow();
     void reportProgress();
 
+    std::unique_ptr<ContentSource> source_;
     CountRequest request_;
     CountParts parts_;
     bool cancelled_ = false;

@@ -2,9 +2,22 @@
 
 #include <QDateTime>
 #include <QIODevice>
+#include <QList>
 #include <QString>
 
 namespace quorvane {
+
+// One listed file that got no line, and the system's reason.
+struct NotCounted {
+    QString name;  // as listed: the relative path
+    QString reason;
+};
+
+// What a report closes with.
+struct ReportSummary {
+    qint64 total = 0;
+    QList<NotCounted> notCounted;
+};
 
 // One counted file, as a report shows it.
 struct ReportEntry {
@@ -23,7 +36,7 @@ public:
     virtual ~ReportFormat() = default;
     virtual bool begin(QIODevice& out) = 0;
     virtual bool entry(const ReportEntry& entry) = 0;
-    virtual bool end(qint64 total) = 0;
+    virtual bool end(const ReportSummary& summary) = 0;
     virtual QString errorString() const = 0;
 };
 

@@ -33,8 +33,8 @@ bool TextReportFormat::entry(const ReportEntry& entry) {
                                      options, caseChoice));
 }
 
-bool TextReportFormat::end(qint64 total) {
-    return writeLine(QString()) && writeLine(totalLine(total));
+bool TextReportFormat::end(const ReportSummary& summary) {
+    return writeLine(QString()) && writeLine(totalLine(summary.total));
 }
 
 bool TextReportFormat::writeLine(const QString& line) {

@@ -19,7 +19,7 @@ public:
 
     bool begin(QIODevice& out) override;
     bool entry(const ReportEntry& entry) override;
-    bool end(qint64 total) override;
+    bool end(const ReportSummary& summary) override;
     QString errorString() const override { return error_; }
 
     // A name as a report line shows it: one line whatever the name holds, so control

@@ -61,6 +61,24 @@ private:
     FakeClock& clock_;
 };
 
+// Lends a test's source to a job, which owns the sources it reads with.
+class Borrowed : public ContentSource {
+public:
+    explicit Borrowed(ContentSource& source) : source_(source) {}
+    bool open(const QString& path) override { return source_.open(path); }
+    qint64 read(char* buffer, qint64 size) override { return source_.read(buffer, size); }
+    void close() override { source_.close(); }
+    QString errorString() const override { return source_.errorString(); }
+    FileIdentity identity() const override { return source_.identity(); }
+
+private:
+    ContentSource& source_;
+};
+
+std::function<std::unique_ptr<ContentSource>()> borrow(ContentSource& source) {
+    return [&source] { return std::make_unique<Borrowed>(source); };
+}
+
 // A device that takes a given number of bytes, then fails as a full disk does.
 class FailingDevice : public QIODevice {
 public:
@@ -89,7 +107,7 @@ public:
     explicit FailingFormat(qint64 room) : device(room), text({}, {}) {}
     bool begin(QIODevice&) override { return text.begin(device); }
     bool entry(const ReportEntry& entry) override { return text.entry(entry); }
-    bool end(qint64 total) override { return text.end(total); }
+    bool end(const ReportSummary& summary) override { return text.end(summary); }
     QString errorString() const override { return text.errorString(); }
 
     FailingDevice device;
@@ -522,7 +540,7 @@ TEST_F(CountJobTest, YieldsInsideAFileOnTimeAndStopsThereWhenCancelled) {
             lastYield = clock.now;
         };
         qint64 lastBytes = 0;
-        CountJob job(request(), {&source, &clock, nullptr});
+        CountJob job(request(), {borrow(source), &clock, nullptr});
         job.setProgressCallback([&](const CountProgress& p) {
             EXPECT_GE(p.bytesRead, lastBytes);
             lastBytes = p.bytesRead;
@@ -541,7 +559,7 @@ TEST_F(CountJobTest, YieldsInsideAFileOnTimeAndStopsThereWhenCancelled) {
     FakeClock clock;
     ScriptedSource source(clock);
     source.msPerRead = 2;
-    CountJob job(request(), {&source, &clock, nullptr});
+    CountJob job(request(), {borrow(source), &clock, nullptr});
     int cancelYields = 0;
     job.setYieldCallback([&] {
         ++cancelYields;
@@ -563,7 +581,7 @@ TEST_F(CountJobTest, AReportWriteFailingAfterTheStartKeepsTheEarlierReport) {
     for (const qint64 room : {40, 6 * 19, 0}) {
         SCOPED_TRACE(room);
         FailingFormat format(room);
-        const CountResult result = run({nullptr, nullptr, &format});
+        const CountResult result = run({{}, nullptr, &format});
         EXPECT_EQ(result.outcome, CountResult::Outcome::ReportFailed);
         EXPECT_EQ(result.reason, "No space left on device");
         EXPECT_EQ(result.error, CountJob::reportFailureMessage(dir.filePath("tallix.txt"),
@@ -581,7 +599,7 @@ TEST_F(CountJobTest, AReadFailingMidFileLeavesThatFileOutAndGoesOn) {
     FakeClock clock;
     ScriptedSource source(clock);
     source.failAfterReads = 2;
-    const CountResult result = run({&source, &clock, nullptr});
+    const CountResult result = run({borrow(source), &clock, nullptr});
     ASSERT_EQ(result.notCounted.size(), 1);
     EXPECT_EQ(result.notCounted[0].name, "a.txt");
     EXPECT_EQ(result.notCounted[0].reason, "Input/output error");
