@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include "FileIdentity.h"
+
+namespace quorvane {
+
+// A document file read at any offset, as archives and PDF need (their index is at the
+// end). It is the file the count already opened and checked: opened the same way (never
+// waiting, regular files only) and refused if another file took its name in between.
+class DocumentFile {
+public:
+    DocumentFile() = default;
+    DocumentFile(const DocumentFile&) = delete;
+    DocumentFile& operator=(const DocumentFile&) = delete;
+    ~DocumentFile();
+
+    bool open(const QString& path, const FileIdentity& expected);
+    void close();
+    // -1 on failure, with the reason in errorString().
+    qint64 readAt(qint64 offset, char* buffer, qint64 size);
+    qint64 size() const { return size_; }
+    int descriptor() const { return fd_; }
+    // A name that reaches this very file, for libraries that open files by name.
+    QString openName() const;
+    QString errorString() const { return error_; }
+
+private:
+    int fd_ = -1;
+    qint64 size_ = 0;
+    QString path_;
+    QString error_;
+};
+
+}  // namespace quorvane

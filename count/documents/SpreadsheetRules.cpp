@@ -1,0 +1,87 @@
+#include "SpreadsheetRules.h"
+
+#include "OfficeNames.h"
+#include "TextSink.h"
+
+namespace quorvane {
+
+QByteArrayView SpreadsheetRules::Strings::at(qsizetype index) const {
+    if (index < 0 || index >= static_cast<qsizetype>(starts.size())) {
+        return {};
+    }
+    const qsizetype from = starts[static_cast<std::size_t>(index)];
+    const qsizetype to = index + 1 < static_cast<qsizetype>(starts.size())
+                             ? starts[static_cast<std::size_t>(index) + 1]
+                             : text.size();
+    return QByteArrayView(text).sliced(from, to - from);
+}
+
+XmlPartRules::Visit SpreadsheetRules::start(const QXmlStreamReader& xml, TextSink& sink) {
+    const QStringView ns = xml.namespaceUri();
+    const QStringView name = xml.name();
+    Code code = Other;
+    if (OfficeNames::isSpreadsheet(ns)) {
+        if (name == u"rPh" || name == u"phoneticPr" || name == u"f" || name == u"headerFooter" ||
+            name == u"extLst") {
+            return Visit::Skip;
+        }
+        const Code parent = open_.empty() ? Other : static_cast<Code>(open_.back());
+        if (name == u"si" && part_ == Part::SharedStrings) {
+            if (strings_.countedInPlace) {
+                sink.gap();
+            } else {
+                strings_.starts.push_back(static_cast<quint32>(strings_.text.size()));
+            }
+        } else if (name == u"t") {
+            code = Text;
+        } else if (name == u"c" && part_ == Part::Sheet) {
+            code = Cell;
+            cellType_ = OfficeNames::attribute(xml, u"t");
+            value_.clear();
+            sink.gap();
+        } else if (name == u"v" && parent == Cell) {
+            code = Value;
+        }
+    }
+    open_.push_back(code);
+    return Visit::Enter;
+}
+
+void SpreadsheetRules::end(const QXmlStreamReader& xml, TextSink& sink) {
+    const Code code = open_.empty() ? Other : static_cast<Code>(open_.back());
+    if (!open_.empty()) {
+        open_.pop_back();
+    }
+    if (code == Cell) {
+        if (cellType_ == u"s") {
+            bool ok = false;
+            const qsizetype index = value_.trimmed().toLongLong(&ok);
+            if (ok && !strings_.countedInPlace) {
+                const QByteArrayView text = strings_.at(index);
+                sink.utf8(text.data(), text.size());
+            }
+        } else if (cellType_ == u"b") {
+            sink.text(value_.trimmed() == u"1" ? u"TRUE" : u"FALSE");
+        } else if (cellType_ != u"inlineStr") {
+            sink.text(value_);
+        }
+        sink.gap();
+    } else if (part_ == Part::SharedStrings && xml.name() == u"si" && strings_.countedInPlace) {
+        sink.gap();
+    }
+}
+
+void SpreadsheetRules::characters(const QXmlStreamReader& xml, TextSink& sink) {
+    const Code code = open_.empty() ? Other : static_cast<Code>(open_.back());
+    if (code == Value) {
+        value_ += xml.text();
+    } else if (code == Text) {
+        if (part_ == Part::SharedStrings && !strings_.countedInPlace) {
+            strings_.text += xml.text().toUtf8();
+        } else {
+            sink.text(xml.text());
+        }
+    }
+}
+
+}  // namespace quorvane

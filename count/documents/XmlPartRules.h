@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QXmlStreamReader>
+
+namespace quorvane {
+
+class TextSink;
+
+// What one kind of XML part shows: told each element and text as the part streams by.
+class XmlPartRules {
+public:
+    enum class Visit { Enter, Skip };
+
+    virtual ~XmlPartRules() = default;
+    // Skip leaves out the element and everything in it.
+    virtual Visit start(const QXmlStreamReader& xml, TextSink& sink) = 0;
+    virtual void end(const QXmlStreamReader& xml, TextSink& sink) = 0;
+    virtual void characters(const QXmlStreamReader& xml, TextSink& sink) = 0;
+    // Text held back to be given out over several steps (repeated spreadsheet cells):
+    // gives out a bounded piece and says whether more is held.
+    virtual bool drain(TextSink&) { return false; }
+};
+
+}  // namespace quorvane
