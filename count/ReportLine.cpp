@@ -110,7 +110,8 @@ QString applyLetterCase(const QString& line, int caseChoice) {
 
 QString buildReportLine(qint64 entryIndex, const QString& entryName, qint64 words,
                         const QString& dateText, const ReportOptions& options, int caseChoice) {
-    QString name = entryName;
+    const qsizetype nameStart = entryName.lastIndexOf(u'/') + 1;
+    QString name = entryName.mid(nameStart);
     if (options.remext != 0) {
         const qsizetype dot = name.indexOf(u'.');
         if (dot >= 0) {
@@ -127,7 +128,7 @@ QString buildReportLine(qint64 entryIndex, const QString& entryName, qint64 word
     if (options.numlist != 0) {
         line += QString::number(entryIndex + 1) + QStringLiteral(". ");
     }
-    line += name;
+    line += entryName.left(nameStart) + name;
     if (options.datecreated != 0) {
         line += QStringLiteral(" (Date Created: ") + dateText + u')';
     }
@@ -149,6 +150,18 @@ QString dateCreatedText(const QDateTime& local, const QLocale& locale) {
             u' ' + locale.toString(time, withoutTimeZone(locale.timeFormat(QLocale::LongFormat)));
     }
     return text;
+}
+
+QString isoDateTimeText(const QDateTime& when) {
+    if (!when.isValid()) {
+        return QString();
+    }
+    const int offset = when.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return when.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")) + (offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 }  // namespace quorvane

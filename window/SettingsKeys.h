@@ -14,6 +14,9 @@ inline constexpr const char* kRemExt = "chkremext";
 inline constexpr const char* kRemUnderscore = "chkremunderscore";
 inline constexpr const char* kRemHyphen = "chkremhyphen";
 inline constexpr const char* kOptCase = "OptCaseInteger";
+// The commands of the Options menu: "1" on, "0" off; absent is off.
+inline constexpr const char* kDocumentText = "DocumentText";
+inline constexpr const char* kWordRule = "WordRule";
 
 inline constexpr const char* kPaths = "paths";
 inline constexpr const char* kBrowsePath = "browsepath";

@@ -142,6 +142,10 @@ void frmQuorvane::connectHandlers() {
 
     connect(ui_->mnuabout, &QAction::triggered, this, &frmQuorvane::mnuabout_Click);
     connect(ui_->mnucountwords, &QAction::triggered, this, &frmQuorvane::mnucountwords_Click);
+    // Only the user's own toggles: restoring a state at start-up stores nothing.
+    connect(ui_->mnudocumenttext, &QAction::triggered, this,
+            &frmQuorvane::mnudocumenttext_Click);
+    connect(ui_->mnuwordrule, &QAction::triggered, this, &frmQuorvane::mnuwordrule_Click);
     connect(ui_->lblgoplumwick, &LinkLabel::clicked, this, &frmQuorvane::lblgoplumwick_Click);
     connect(ui_->lblgoplumwick, &LinkLabel::mouseMoved, this,
             &frmQuorvane::lblgoplumwick_MouseMove);
@@ -169,6 +173,8 @@ void frmQuorvane::Form_Load() {
     }
     restoreCase();
     mnucountwords_Click();
+    restoreMenuOption(ui_->mnudocumenttext, keys::kDocumentText);
+    restoreMenuOption(ui_->mnuwordrule, keys::kWordRule);
 }
 
 void frmQuorvane::restoreFolder() {
@@ -199,6 +205,11 @@ void frmQuorvane::restoreCase() {
         settings_.read(keys::kApplication, keys::kProgram, keys::kOptCase, QString());
     const short index = stored.isEmpty() ? 0 : toWholeNumber16(stored).value_or(0);
     optcase_Click(index);
+}
+
+void frmQuorvane::restoreMenuOption(QAction* command, const char* key) {
+    const QString stored = settings_.read(keys::kApplication, keys::kProgram, key, QString());
+    command->setChecked(toWholeNumber16(stored).value_or(0) == 1);
 }
 
 // ---- Options ----
@@ -241,6 +252,20 @@ bool frmQuorvane::optcase_Click(short Index) {
     ui_->optcase[Index]->setChecked(true);
     settings_.write(keys::kApplication, keys::kProgram, keys::kOptCase, QString::number(Index));
     return true;
+}
+
+void frmQuorvane::storeMenuOption(QAction* command, const char* key, const char* handler) {
+    trace(handler);
+    settings_.write(keys::kApplication, keys::kProgram, key,
+                    command->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void frmQuorvane::mnudocumenttext_Click() {
+    storeMenuOption(ui_->mnudocumenttext, keys::kDocumentText, "mnudocumenttext_Click");
+}
+
+void frmQuorvane::mnuwordrule_Click() {
+    storeMenuOption(ui_->mnuwordrule, keys::kWordRule, "mnuwordrule_Click");
 }
 
 // ---- Drive, folder and pattern ----
@@ -381,6 +406,8 @@ void frmQuorvane::cmdcountwords_Click() {
     request.dateCreated = [this](const QString& path) {
         return FSO ? FSO->dateCreated(path) : QDateTime();
     };
+    request.documentText = ui_->mnudocumenttext->isChecked();
+    request.rule = ui_->mnuwordrule->isChecked() ? WordRule::Unicode : WordRule::Classic;
     CountJob job(std::move(request));
     job.setYieldCallback([] { EventLoop::yield(); });
     job_ = &job;

@@ -51,6 +51,9 @@ public:
 
     void mnuabout_Click();
     void mnucountwords_Click();
+    // The Options menu's commands: each stores its new state at once.
+    void mnudocumenttext_Click();
+    void mnuwordrule_Click();
     void lblgoplumwick_Click();
     void lblgoplumwick_MouseMove();
 
@@ -86,6 +89,8 @@ private:
     void restoreFolder();
     void restoreOption(const Option& option);
     void restoreCase();
+    void restoreMenuOption(QAction* command, const char* key);
+    void storeMenuOption(QAction* command, const char* key, const char* handler);
     void storeOption(const Option& option);
     void applyPattern();
     void trace(const char* handler) const;

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -149,6 +150,14 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
     mnucountwords = window->menuBar()->addAction(QStringLiteral("Count Words"));
     mnucountwords->setObjectName(QStringLiteral("mnucountwords"));
+    mnuoptions = window->menuBar()->addMenu(QStringLiteral("Options"));
+    mnuoptions->setObjectName(QStringLiteral("mnuoptions"));
+    mnudocumenttext = mnuoptions->addAction(QStringLiteral("Read Document Text"));
+    mnudocumenttext->setObjectName(QStringLiteral("mnudocumenttext"));
+    mnudocumenttext->setCheckable(true);
+    mnuwordrule = mnuoptions->addAction(QStringLiteral("Count Words in Every Script"));
+    mnuwordrule->setObjectName(QStringLiteral("mnuwordrule"));
+    mnuwordrule->setCheckable(true);
 
     fitCaptions(window);
     window->setFixedSize(client->width(),

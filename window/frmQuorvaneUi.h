@@ -9,6 +9,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QMainWindow;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QTimer;
@@ -69,6 +70,9 @@ public:
     QTimer* Timer1 = nullptr;
     QAction* mnuabout = nullptr;
     QAction* mnucountwords = nullptr;
+    QMenu* mnuoptions = nullptr;
+    QAction* mnudocumenttext = nullptr;
+    QAction* mnuwordrule = nullptr;
 
 private:
     void buildCountingPanel(QMainWindow* window);

@@ -89,7 +89,16 @@ INSTANTIATE_TEST_SUITE_P(
                 1,
                 QStringLiteral("CAFÉ_ÜNÏ.TXT (3 WORDS)")},
         LineRow{"big_count", 32766, "big", 5000000000LL, ReportOptions{0, 0, 0, 1, 0}, 0,
-                "32767. big (5000000000 Words)"}),
+                "32767. big (5000000000 Words)"},
+        // In a count of subfolders the name options shape the file name only.
+        LineRow{"subfolder_name_options", 0, "my_docs/sub-dir.v2/chapter_one-final.doc", 152,
+                allNameOptions(), 0, "1. my_docs/sub-dir.v2/chapter one final (152 Words)"},
+        LineRow{"subfolder_dot_name", 0, "a.b/.profile", 4, ReportOptions{1, 0, 0, 0, 0}, 0,
+                "a.b/ (4 Words)"},
+        LineRow{"subfolder_upper_whole_line", 0, "a_b/c-d.txt", 1, {}, 1,
+                "A_B/C-D.TXT (1 WORDS)"},
+        LineRow{"subfolder_title", 0, "sub dir/x_y.txt", 1, ReportOptions{0, 1, 0, 0, 0}, 3,
+                "Sub Dir/x Y.txt (1 Words)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReportLine, OptionsDoNotTouchNumberOrDate) {

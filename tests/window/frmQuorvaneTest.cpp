@@ -7,6 +7,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -201,6 +203,11 @@ private slots:
     void comboKeepsTheFileListInStep_data();
     void comboKeepsTheFileListInStep();
     void clicksStoreOptionsAtOnce();
+    void optionsMenuRestored_data();
+    void optionsMenuRestored();
+    void optionsMenuStoresEachToggleOnce();
+    void countWordsUsesTheWordRule_data();
+    void countWordsUsesTheWordRule();
     void countWordsRun_data();
     void countWordsRun();
     void closingDuringARunCancelsIt();
@@ -500,6 +507,111 @@ void frmQuorvaneTest::clicksStoreOptionsAtOnce() {
              (QStringList{"OptCaseInteger=3", "chkremhyphen=1", "numberedlist=0"}));
 }
 
+void frmQuorvaneTest::optionsMenuRestored_data() {
+    QTest::addColumn<QStringList>("store");
+    QTest::addColumn<bool>("documentText");
+    QTest::addColumn<bool>("wordRule");
+    QTest::addColumn<QStringList>("program");  // after start-up: nothing of these is written
+
+    QTest::newRow("absent: off, nothing written")
+        << QStringList{} << false << false << QStringList{"OptCaseInteger=0"};
+    QTest::newRow("document text on")
+        << QStringList{"program/DocumentText=1"} << true << false
+        << QStringList{"DocumentText=1", "OptCaseInteger=0"};
+    QTest::newRow("word rule on")
+        << QStringList{"program/WordRule=1"} << false << true
+        << QStringList{"OptCaseInteger=0", "WordRule=1"};
+    QTest::newRow("both on, as written by hand")
+        << QStringList{"program/DocumentText= 1 ", "program/WordRule=1.0"} << true << true
+        << QStringList{"DocumentText= 1 ", "OptCaseInteger=0", "WordRule=1.0"};
+    QTest::newRow("off as stored")
+        << QStringList{"program/DocumentText=0", "program/WordRule=0"} << false << false
+        << QStringList{"DocumentText=0", "OptCaseInteger=0", "WordRule=0"};
+    QTest::newRow("neither 1 nor 0 is off")
+        << QStringList{"program/DocumentText=yes", "program/WordRule=2"} << false << false
+        << QStringList{"DocumentText=yes", "OptCaseInteger=0", "WordRule=2"};
+    // The other options are restored as before, whatever the menu finds.
+    QTest::newRow("with the other options")
+        << QStringList{"program/WordRule=1", "program/numberedlist=1", "program/OptCaseInteger=2"}
+        << false << true << QStringList{"OptCaseInteger=2", "WordRule=1", "numberedlist=1"};
+}
+
+void frmQuorvaneTest::optionsMenuRestored() {
+    QFETCH(QStringList, store);
+    QFETCH(bool, documentText);
+    QFETCH(bool, wordRule);
+    QFETCH(QStringList, program);
+
+    Rig rig(store);
+    QVERIFY(rig.menu("mnudocumenttext")->isCheckable());
+    QVERIFY(rig.menu("mnuwordrule")->isCheckable());
+    QCOMPARE(rig.menu("mnudocumenttext")->isChecked(), documentText);
+    QCOMPARE(rig.menu("mnuwordrule")->isChecked(), wordRule);
+    QCOMPARE(storedSection("program"), program);
+    QCOMPARE(rig.handlers({"mnudocumenttext_Click", "mnuwordrule_Click"}), QStringList{});
+}
+
+void frmQuorvaneTest::optionsMenuStoresEachToggleOnce() {
+    Rig rig;
+    // The third top-level menu, after the two commands.
+    const QList<QAction*> bar = rig.window->menuBar()->actions();
+    QCOMPARE(bar.size(), 3);
+    QCOMPARE(bar[2]->menu(), rig.find<QMenu>("mnuoptions"));
+    QCOMPARE(rig.find<QMenu>("mnuoptions")->actions(),
+             (QList<QAction*>{rig.menu("mnudocumenttext"), rig.menu("mnuwordrule")}));
+
+    const struct {
+        const char* command;
+        QStringList program;
+    } steps[] = {
+        {"mnuwordrule", {"OptCaseInteger=0", "WordRule=1"}},
+        {"mnudocumenttext", {"DocumentText=1", "OptCaseInteger=0", "WordRule=1"}},
+        {"mnuwordrule", {"DocumentText=1", "OptCaseInteger=0", "WordRule=0"}},
+        {"mnudocumenttext", {"DocumentText=0", "OptCaseInteger=0", "WordRule=0"}},
+    };
+    QStringList expectedTrace;
+    for (const auto& step : steps) {
+        rig.menu(step.command)->trigger();  // as a click on it does
+        expectedTrace << QString::fromLatin1(step.command) + "_Click";
+        QCOMPARE(storedSection("program"), step.program);
+        QCOMPARE(rig.handlers({"mnudocumenttext_Click", "mnuwordrule_Click"}), expectedTrace);
+    }
+    // A state set by the program, not the user, is not stored.
+    rig.menu("mnuwordrule")->setChecked(true);
+    QCOMPARE(storedSection("program"), steps[3].program);
+}
+
+void frmQuorvaneTest::countWordsUsesTheWordRule_data() {
+    QTest::addColumn<QString>("storedRule");  // "": nothing stored
+    QTest::addColumn<bool>("toggle");         // the user toggles the command before counting
+    QTest::addColumn<QByteArray>("report");
+
+    const QByteArray classic = "a.txt (1 Words)\r\n\r\nTotal Words: 1\r\n";
+    const QByteArray unicode = "a.txt (3 Words)\r\n\r\nTotal Words: 3\r\n";
+    QTest::newRow("classic by default") << "" << false << classic;
+    QTest::newRow("unicode restored") << "1" << false << unicode;
+    QTest::newRow("unicode chosen") << "" << true << unicode;
+    QTest::newRow("unicode restored, then turned off") << "1" << true << classic;
+}
+
+void frmQuorvaneTest::countWordsUsesTheWordRule() {
+    QFETCH(QString, storedRule);
+    QFETCH(bool, toggle);
+    QFETCH(QByteArray, report);
+
+    Rig rig(storedRule.isEmpty() ? QStringList{} : QStringList{"program/WordRule=" + storedRule});
+    // Classic joins the lines and drops the Cyrillic word; the Unicode rule sees three words.
+    writeFile(rig.at("A/rule/a.txt"), QStringLiteral("one\ntwo - Привет").toUtf8());
+    QVERIFY(rig.Dir1()->setPath(rig.at("A/rule")));
+    rig.cmbkey()->setCurrentIndex(0);
+    rig.window->cmbkey_Click();
+    if (toggle) {
+        rig.menu("mnuwordrule")->trigger();
+    }
+    rig.cmdcountwords()->click();
+    QCOMPARE(readFile(rig.at("A/rule/tallix.txt")), report);
+}
+
 void frmQuorvaneTest::countWordsRun_data() {
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<bool>("greyEditor");
@@ -716,6 +828,9 @@ void frmQuorvaneTest::captions_data() {
     QTest::newRow("frameabout") << "frameabout" << "";
     QTest::newRow("mnuabout") << "mnuabout" << "About";
     QTest::newRow("mnucountwords") << "mnucountwords" << "Count Words";
+    QTest::newRow("mnuoptions") << "mnuoptions" << "Options";
+    QTest::newRow("mnudocumenttext") << "mnudocumenttext" << "Read Document Text";
+    QTest::newRow("mnuwordrule") << "mnuwordrule" << "Count Words in Every Script";
     QTest::newRow("cmbkey") << "cmbkey" << "*.doc|*.*,*.txt,*.dat,*.doc";
     // clang-format on
 }
@@ -736,6 +851,8 @@ void frmQuorvaneTest::captions() {
         text = frame->title();
     } else if (auto* action = qobject_cast<QAction*>(control)) {
         text = action->text();
+    } else if (auto* menu = qobject_cast<QMenu*>(control)) {
+        text = menu->title();
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
         QStringList items;
         for (int i = 0; i < combo->count(); ++i) {

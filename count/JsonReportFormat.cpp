@@ -1,0 +1,113 @@
+#include "JsonReportFormat.h"
+
+#include "FileName.h"
+#include "QuorvaneVersion.h"
+#include "ReportLine.h"
+
+namespace quorvane {
+
+namespace {
+
+// A JSON string holding the text as a person reads it: held bytes as U+FFFD, control
+// characters escaped, and the line and paragraph separators too, which some readers of
+// JSON take for line ends. A surrogate without its partner has no UTF-8 form and becomes
+// U+FFFD.
+QByteArray quoted(const QString& text) {
+    const QString shown = FileName::display(text);
+    QString out;
+    out.reserve(shown.size() + 2);
+    out += u'"';
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown[i];
+        switch (c.unicode()) {
+            case u'"':
+                out += QStringLiteral("\\\"");
+                continue;
+            case u'\\':
+                out += QStringLiteral("\\\\");
+                continue;
+            case u'\n':
+                out += QStringLiteral("\\n");
+                continue;
+            case u'\r':
+                out += QStringLiteral("\\r");
+                continue;
+            case u'\t':
+                out += QStringLiteral("\\t");
+                continue;
+            default:
+                break;
+        }
+        if (c.unicode() < 0x20 || c.unicode() == 0x2028 || c.unicode() == 0x2029) {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else if (c.isHighSurrogate() && i + 1 < shown.size() && shown[i + 1].isLowSurrogate()) {
+            out += c;
+            out += shown[++i];
+        } else if (c.isSurrogate()) {
+            out += QChar(QChar::ReplacementCharacter);
+        } else {
+            out += c;
+        }
+    }
+    out += u'"';
+    return out.toUtf8();
+}
+
+const char* ruleName(WordRule rule) {
+    return rule == WordRule::Unicode ? "unicode" : "classic";
+}
+
+}  // namespace
+
+bool JsonReportFormat::begin(QIODevice& out) {
+    out_ = &out;
+    anyFile_ = false;
+    QByteArray head = "{\n  \"version\": " + quoted(QString::fromLatin1(version::kText));
+    head += ",\n  \"folder\": " + quoted(about_.folder);
+    head += ",\n  \"pattern\": " + quoted(about_.pattern);
+    head += ",\n  \"rule\": \"" + QByteArray(ruleName(about_.rule)) + '"';
+    head += ",\n  \"documentText\": " + QByteArray(about_.documentText ? "true" : "false");
+    head += ",\n  \"files\": [";
+    return write(head);
+}
+
+bool JsonReportFormat::entry(const ReportEntry& entry) {
+    const QString& path = entry.relativePath.isEmpty() ? entry.name : entry.relativePath;
+    QByteArray line = anyFile_ ? ",\n    " : "\n    ";
+    line += "{\"index\": " + QByteArray::number(entry.index + 1);
+    line += ", \"name\": " + quoted(entry.name);
+    line += ", \"path\": " + quoted(path);
+    line += ", \"words\": " + QByteArray::number(entry.words);
+    line += ", \"created\": " +
+            (entry.created.isValid() ? quoted(isoDateTimeText(entry.created)) : "null");
+    line += '}';
+    anyFile_ = true;
+    return write(line);
+}
+
+bool JsonReportFormat::end(const ReportSummary& summary) {
+    QByteArray tail = anyFile_ ? "\n  ]" : "]";
+    tail += ",\n  \"total\": " + QByteArray::number(summary.total);
+    tail += ",\n  \"notCounted\": [";
+    for (qsizetype i = 0; i < summary.notCounted.size(); ++i) {
+        const NotCounted& file = summary.notCounted[i];
+        tail += i == 0 ? "\n    " : ",\n    ";
+        tail += "{\"name\": " + quoted(file.name) + ", \"reason\": " + quoted(file.reason) + '}';
+    }
+    tail += summary.notCounted.isEmpty() ? "]\n}\n" : "\n  ]\n}\n";
+    return write(tail);
+}
+
+bool JsonReportFormat::write(const QByteArray& bytes) {
+    if (out_ == nullptr) {
+        error_ = QStringLiteral("the report is not open");
+        return false;
+    }
+    if (out_->write(bytes) != bytes.size()) {
+        error_ = out_->errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quorvane

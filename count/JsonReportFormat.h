@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include "ReportFormat.h"
+#include "WordRule.h"
+
+namespace quorvane {
+
+// A report as one JSON object in UTF-8: the program's version, what was counted and how,
+// one object per counted file, the total and the files that could not be read:
+//
+//   {"version": "1.0.0", "folder": "/home/ann/books", "pattern": "*.txt", "rule": "classic",
+//    "documentText": false,
+//    "files": [{"index": 1, "name": "a.txt", "path": "a.txt", "words": 152,
+//               "created": "2007-10-24T14:03:05+02:00"}, ...],
+//    "total": 189, "notCounted": [{"name": "b.txt", "reason": "Permission denied"}]}
+//
+// "index" is the number a numbered report shows, "created" null when unknown, names shown
+// with U+FFFD for bytes that do not decode. Each file is written as it comes, so memory
+// stays flat however many files there are. The name options and the letter case shape only
+// the text report.
+class JsonReportFormat : public ReportFormat {
+public:
+    // What the report says about the count as a whole.
+    struct About {
+        QString folder;
+        QString pattern;
+        WordRule rule = WordRule::Classic;
+        bool documentText = false;
+    };
+
+    explicit JsonReportFormat(About about) : about_(std::move(about)) {}
+
+    bool begin(QIODevice& out) override;
+    bool entry(const ReportEntry& entry) override;
+    bool end(const ReportSummary& summary) override;
+    QString errorString() const override { return error_; }
+
+private:
+    bool write(const QByteArray& bytes);
+
+    About about_;
+    QIODevice* out_ = nullptr;
+    bool anyFile_ = false;
+    QString error_;
+};
+
+}  // namespace quorvane
