@@ -1,10 +1,12 @@
-// Throughput of the streaming word counter on text that is already in memory.
+// Throughput of the streaming word counters on text that is already in memory.
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 
 #include <random>
+#include <type_traits>
 
+#include "UnicodeWordCounter.h"
 #include "WordCounter.h"
 
 namespace {
@@ -44,10 +46,31 @@ QByteArray makeCorpus(bool manyCuts) {
     return text;
 }
 
+// The classic counter with the block classifier named by the benchmark's argument
+// (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512), so each can be compared with the others.
+template <typename Counter>
+Counter makeCounter(const benchmark::State&) {
+    return Counter();
+}
+
+template <>
+quorvane::WordCounter makeCounter<quorvane::WordCounter>(const benchmark::State& state) {
+    return quorvane::WordCounter(static_cast<quorvane::WordCounter::Scanner>(state.range(0)));
+}
+
+template <typename Counter = quorvane::WordCounter>
 void countCorpus(benchmark::State& state, const QByteArray& corpus) {
+    if constexpr (std::is_same_v<Counter, quorvane::WordCounter>) {
+        const auto scanner = static_cast<quorvane::WordCounter::Scanner>(state.range(0));
+        if (!quorvane::WordCounter::supportedScanners().contains(scanner)) {
+            state.SkipWithError("this CPU lacks the instructions");
+            return;
+        }
+        state.SetLabel(quorvane::WordCounter::scannerName(scanner));
+    }
     qint64 words = 0;
     for (auto _ : state) {
-        quorvane::WordCounter counter;
+        Counter counter = makeCounter<Counter>(state);
         for (qsizetype at = 0; at < corpus.size(); at += kReadSize) {
             counter.feed(corpus.constData() + at,
                          static_cast<std::size_t>(qMin(kReadSize, corpus.size() - at)));
@@ -91,11 +114,88 @@ void BM_Bytewise(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * corpus.size());
 }
 
+// Text in another script: the words of a short sample, shuffled, separated by spaces and
+// now and then punctuation and a line end.
+QByteArray makeScriptCorpus(const char8_t* sample) {
+    const QList<QByteArray> words =
+        QByteArray(reinterpret_cast<const char*>(sample)).split(' ');
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<qsizetype> pick(0, words.size() - 1);
+    std::uniform_int_distribution<int> roll(0, 99);
+    QByteArray text;
+    text.reserve(kCorpusSize + 64);
+    while (text.size() < kCorpusSize) {
+        text.append(words[pick(rng)]);
+        const int r = roll(rng);
+        text.append(r < 8 ? ", " : r < 12 ? ".\r\n" : " ");
+    }
+    // Whole characters only, or the end would make the text Windows-1252.
+    qsizetype end = kCorpusSize;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    text.truncate(end);
+    return text;
+}
+
+// English prose as it is usually typed: ASCII, with a curly quote, a dash or an accented
+// word every few hundred bytes.
+QByteArray makeTypographicCorpus() {
+    QByteArray text = makeCorpus(false);
+    std::mt19937 rng(5);
+    static const char* const extras[] = {"\xE2\x80\x99", "\xE2\x80\x94", "caf\xC3\xA9",
+                                         "\xE2\x80\x9C"};
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 50);
+    for (qsizetype at = 0; at < text.size(); at += 300) {
+        out.append(text.mid(at, 300));
+        out.append(extras[rng() % 4]);
+    }
+    return out;
+}
+
+void BM_UnicodeProse(benchmark::State& state) {
+    static const QByteArray corpus = makeCorpus(false);
+    countCorpus<quorvane::UnicodeWordCounter>(state, corpus);
+}
+
+void BM_UnicodeTypographicProse(benchmark::State& state) {
+    static const QByteArray corpus = makeTypographicCorpus();
+    countCorpus<quorvane::UnicodeWordCounter>(state, corpus);
+}
+
+void BM_UnicodeWindows1252(benchmark::State& state) {
+    static const QByteArray corpus = [] {
+        QByteArray text = makeTypographicCorpus();
+        text.replace("\xE2\x80\x99", "\x92").replace("\xC3\xA9", "\xE9");
+        return text;
+    }();
+    countCorpus<quorvane::UnicodeWordCounter>(state, corpus);
+}
+
+void BM_UnicodeRussian(benchmark::State& state) {
+    static const QByteArray corpus = makeScriptCorpus(
+        u8"Все счастливые семьи похожи друг на друга каждая несчастливая семья несчастлива "
+        u8"по своему");
+    countCorpus<quorvane::UnicodeWordCounter>(state, corpus);
+}
+
+void BM_UnicodeChinese(benchmark::State& state) {
+    static const QByteArray corpus =
+        makeScriptCorpus(u8"幸福的家庭都是相似的 不幸的家庭各有各的不幸 我爱你 你好");
+    countCorpus<quorvane::UnicodeWordCounter>(state, corpus);
+}
+
 }  // namespace
 
-BENCHMARK(BM_Prose)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ManyCuts)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BinaryNoise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Prose)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ManyCuts)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BinaryNoise)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Bytewise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnicodeProse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnicodeTypographicProse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnicodeWindows1252)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnicodeRussian)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UnicodeChinese)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -9,6 +9,11 @@
 #include <emmintrin.h>
 #endif
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QUORVANE_HAVE_WIDE_VECTORS 1
+#include <immintrin.h>
+#endif
+
 namespace quorvane::blockscan {
 
 // The bytes of one 64-byte block as bit masks, bit i for byte i.
@@ -95,6 +100,86 @@ inline quint64 letterMaskSse2(const unsigned char* block, unsigned char lower) n
         mask |= detail::bits(_mm_cmpeq_epi8(_mm_or_si128(b, fold), wanted), chunk);
     }
     return mask;
+}
+
+#endif
+
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+
+// Two halves of 32 bytes. Which bytes are kept is looked up by nibble: a byte belongs to
+// a class when the rows of its high nibble and the columns of its low nibble share a bit.
+//   bit 0: high 3, low 0-9 (digits)      bit 1: high 4 or 6, low 1-F (A-O, a-o)
+//   bit 2: high 5 or 7, low 0-A (P-Z, p-z) bit 3: high 2, low E (".")
+//   bit 4: high 2, low 0 (" ")           bit 5: high 2, low 4 ("$")
+__attribute__((target("avx2"))) inline Masks classifyAvx2(
+    const unsigned char* block) noexcept {
+    const __m256i highRows = _mm256_setr_epi8(0, 0, 0x38, 0x01, 0x02, 0x04, 0x02, 0x04, 0, 0, 0,
+                                              0, 0, 0, 0, 0, 0, 0, 0x38, 0x01, 0x02, 0x04, 0x02,
+                                              0x04, 0, 0, 0, 0, 0, 0, 0, 0);
+    const __m256i lowColumns = _mm256_setr_epi8(
+        0x15, 0x07, 0x07, 0x07, 0x27, 0x07, 0x07, 0x07, 0x07, 0x07, 0x06, 0x02, 0x02, 0x02, 0x0a,
+        0x02, 0x15, 0x07, 0x07, 0x07, 0x27, 0x07, 0x07, 0x07, 0x07, 0x07, 0x06, 0x02, 0x02, 0x02,
+        0x0a, 0x02);
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    const __m256i zero = _mm256_setzero_si256();
+    Masks m;
+    for (int half = 0; half < 2; ++half) {
+        const __m256i b =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32 * half));
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi16(b, 4), nibble);
+        const __m256i low = _mm256_and_si256(b, nibble);
+        const __m256i classes = _mm256_and_si256(_mm256_shuffle_epi8(highRows, high),
+                                                 _mm256_shuffle_epi8(lowColumns, low));
+        const __m256i notWord =
+            _mm256_cmpeq_epi8(_mm256_and_si256(classes, _mm256_set1_epi8(0x0f)), zero);
+        const __m256i notSpace =
+            _mm256_cmpeq_epi8(_mm256_and_si256(classes, _mm256_set1_epi8(0x10)), zero);
+        const __m256i notDollar =
+            _mm256_cmpeq_epi8(_mm256_and_si256(classes, _mm256_set1_epi8(0x20)), zero);
+        const int shift = 32 * half;
+        m.word |= quint64{~static_cast<quint32>(_mm256_movemask_epi8(notWord))} << shift;
+        m.space |= quint64{~static_cast<quint32>(_mm256_movemask_epi8(notSpace))} << shift;
+        m.dollar |= quint64{~static_cast<quint32>(_mm256_movemask_epi8(notDollar))} << shift;
+    }
+    return m;
+}
+
+__attribute__((target("avx2"))) inline quint64 letterMaskAvx2(
+    const unsigned char* block, unsigned char lower) noexcept {
+    const __m256i fold = _mm256_set1_epi8(0x20);
+    const __m256i wanted = _mm256_set1_epi8(static_cast<char>(lower));
+    quint64 mask = 0;
+    for (int half = 0; half < 2; ++half) {
+        const __m256i b =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32 * half));
+        mask |= quint64{static_cast<quint32>(_mm256_movemask_epi8(
+                    _mm256_cmpeq_epi8(_mm256_or_si256(b, fold), wanted)))}
+                << (32 * half);
+    }
+    return mask;
+}
+
+// One 64-byte register; comparisons give the bit masks directly.
+__attribute__((target("avx512f,avx512bw"))) inline Masks classifyAvx512(
+    const unsigned char* block) noexcept {
+    const __m512i b = _mm512_loadu_si512(block);
+    const __m512i folded = _mm512_or_si512(b, _mm512_set1_epi8(0x20));
+    Masks m;
+    m.word = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(folded, _mm512_set1_epi8('a')),
+                                    _mm512_set1_epi8(26)) |
+             _mm512_cmplt_epu8_mask(_mm512_sub_epi8(b, _mm512_set1_epi8('0')),
+                                    _mm512_set1_epi8(10)) |
+             _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8('.'));
+    m.space = _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(' '));
+    m.dollar = _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8('$'));
+    return m;
+}
+
+__attribute__((target("avx512f,avx512bw"))) inline quint64 letterMaskAvx512(
+    const unsigned char* block, unsigned char lower) noexcept {
+    const __m512i b = _mm512_loadu_si512(block);
+    return _mm512_cmpeq_epi8_mask(_mm512_or_si512(b, _mm512_set1_epi8(0x20)),
+                                  _mm512_set1_epi8(static_cast<char>(lower)));
 }
 
 #endif

@@ -1,10 +1,13 @@
 #include "CountJob.h"
 
+#include <QThread>
+
 #include <memory>
 
 #include "Clock.h"
 #include "FileContentSource.h"
 #include "FileName.h"
+#include "ParallelCount.h"
 #include "Paths.h"
 #include "ReportFile.h"
 #include "TextReportFormat.h"
@@ -24,6 +27,12 @@ constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 // Checking the clock once per buffer keeps the cost of the check negligible; yielding at
 // half the interval leaves room for the buffer in hand and the line that follows.
 constexpr qint64 kYieldAfterNs = qint64{CountJob::kYieldIntervalMs} * 1000 * 1000 / 2;
+
+// Between files the host gets its turn once a millisecond has passed: often enough that
+// an option changed meanwhile shapes the very next line, and rarely enough that a
+// folder of many small files is not spent handling events (one handling costs about as
+// much as counting a small file).
+constexpr qint64 kYieldBetweenFilesNs = qint64{1000} * 1000;
 
 // The counter of the rule the request asks for.
 class Tally {
@@ -89,11 +98,25 @@ void CountJob::reportProgress() {
     }
 }
 
+void CountJob::yieldAfterFile() {
+    // The first file is followed by a yield whatever the time, so that the host sees the
+    // count under way (and can act on it) even in a folder counted within a millisecond.
+    if (!yielded_ || parts_.clock->nowNs() - lastYieldNs_ >= kYieldBetweenFilesNs) {
+        yieldNow();
+    }
+}
+
 void CountJob::yieldNow() {
     if (yield_) {
         yield_();
     }
     lastYieldNs_ = parts_.clock->nowNs();
+    yielded_ = true;
+}
+
+bool CountJob::isCounted(const QString& entryPath) {
+    const QString name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
+    return !name.isEmpty() && name != QLatin1String(kReportName);
 }
 
 CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentity& report,
@@ -133,6 +156,97 @@ CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentit
     source.close();
     words = counter.count();
     return FileOutcome::Counted;
+}
+
+bool CountJob::addEntry(qint64 index, const QString& entryPath, qint64 words,
+                        ReportFormat& format, CountResult& result) {
+    ReportEntry entry;
+    entry.index = index;
+    entry.name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
+    entry.relativePath = entryPath;
+    entry.words = words;
+    if (request_.dateCreated && format.needsCreated()) {
+        entry.created = request_.dateCreated(Paths::join(request_.folder, entryPath));
+    }
+    if (!format.entry(entry)) {
+        return false;
+    }
+    result.total += words;
+    ++result.filesCounted;
+    result.counted.append(entry);
+    return true;
+}
+
+bool CountJob::countInParallel(const FileIdentity& report, ReportFormat& format,
+                               CountResult& result) {
+    const int threads =
+        parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
+    ParallelCount workers(threads, parts_.makeSource, request_.rule, report,
+                          parts_.partSize > 0 ? parts_.partSize : ParallelCount::kPartSize);
+    const QStringList& entries = request_.entries;
+    // Enough files in flight to keep every worker busy, few enough that memory stays flat.
+    constexpr qsizetype kTakenTogether = 32;
+    const qsizetype ahead = 2 * kTakenTogether + qsizetype{16} * threads;
+    // Waiting for a file gives way to the host at this pace, as reading does in sequence.
+    const int waitMs = qMax(1, kYieldIntervalMs / 2);
+    qsizetype submitted = 0;
+    const auto fail = [&](CountResult::Outcome outcome, const QString& reason) {
+        workers.cancel();
+        result.outcome = outcome;
+        result.reason = reason;
+        return false;
+    };
+    QList<std::pair<qint64, QString>> batch;
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        // Topped up in batches, so the workers are woken once per batch, not per file.
+        if (submitted < entries.size() && submitted < index + ahead / 2) {
+            batch.clear();
+            for (; submitted < entries.size() && submitted < index + ahead; ++submitted) {
+                if (isCounted(entries[submitted])) {
+                    batch.append({submitted, Paths::join(request_.folder, entries[submitted])});
+                }
+            }
+            workers.submit(batch);
+        }
+        if (isCounted(entries[index])) {
+            FileTally tally;
+            // The last file handed in among the next few, so a wait ends with several done.
+            qsizetype alsoReady = qMin(index + kTakenTogether, submitted - 1);
+            while (alsoReady > index && !isCounted(entries[alsoReady])) {
+                --alsoReady;
+            }
+            while (!workers.take(index, alsoReady, waitMs, tally)) {
+                progressState_.bytesRead = workers.bytesRead();
+                reportProgress();
+                yieldNow();
+                if (cancelled_) {
+                    return fail(CountResult::Outcome::Cancelled, QString());
+                }
+            }
+            switch (tally.outcome) {
+                case FileTally::Outcome::Cancelled:
+                    return fail(CountResult::Outcome::Cancelled, QString());
+                case FileTally::Outcome::Unreadable:
+                    result.notCounted.append({entries[index], tally.reason});
+                    break;
+                case FileTally::Outcome::IsReport:
+                    break;
+                case FileTally::Outcome::Counted:
+                    if (!addEntry(index, entries[index], tally.words, format, result)) {
+                        return fail(CountResult::Outcome::ReportFailed, format.errorString());
+                    }
+                    break;
+            }
+        }
+        ++progressState_.filesDone;
+        progressState_.bytesRead = workers.bytesRead();
+        reportProgress();
+        yieldAfterFile();
+        if (cancelled_) {
+            return fail(CountResult::Outcome::Cancelled, QString());
+        }
+    }
+    return true;
 }
 
 CountResult CountJob::run() {
@@ -181,48 +295,44 @@ CountResult CountJob::run() {
         return failReport(format.errorString());
     }
 
-    const QString reportName = QString::fromLatin1(kReportName);
     const FileIdentity reportIdentity = report.replacedIdentity();
     buffer_.resize(kReadBufferSize);
     progressState_ = CountProgress{};
     progressState_.filesTotal = request_.entries.size();
     lastYieldNs_ = parts_.clock->nowNs();
+    yielded_ = false;
 
-    for (qsizetype index = 0; index < request_.entries.size(); ++index) {
-        const QString& entryPath = request_.entries[index];
-        const QString name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
-        if (name != reportName && !name.isEmpty()) {
-            const QString path = Paths::join(folder, entryPath);
-            qint64 words = 0;
-            QString reason;
-            const FileOutcome outcome = countFile(path, reportIdentity, words, reason);
-            if (outcome == FileOutcome::Cancelled) {
-                return cancelRun();
-            }
-            if (outcome == FileOutcome::Unreadable) {
-                result.notCounted.append({entryPath, reason});
-            } else if (outcome == FileOutcome::Counted) {
-                ReportEntry entry;
-                entry.index = index;
-                entry.name = name;
-                entry.relativePath = entryPath;
-                entry.words = words;
-                if (request_.dateCreated) {
-                    entry.created = request_.dateCreated(path);
+    const int threads =
+        parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
+    if (threads > 1 && request_.entries.size() > 0) {
+        if (!countInParallel(reportIdentity, format, result)) {
+            return result.outcome == CountResult::Outcome::Cancelled ? cancelRun()
+                                                                     : failReport(result.reason);
+        }
+    } else {
+        for (qsizetype index = 0; index < request_.entries.size(); ++index) {
+            const QString& entryPath = request_.entries[index];
+            if (isCounted(entryPath)) {
+                const QString path = Paths::join(folder, entryPath);
+                qint64 words = 0;
+                QString reason;
+                const FileOutcome outcome = countFile(path, reportIdentity, words, reason);
+                if (outcome == FileOutcome::Cancelled) {
+                    return cancelRun();
                 }
-                if (!format.entry(entry)) {
+                if (outcome == FileOutcome::Unreadable) {
+                    result.notCounted.append({entryPath, reason});
+                } else if (outcome == FileOutcome::Counted &&
+                           !addEntry(index, entryPath, words, format, result)) {
                     return failReport(format.errorString());
                 }
-                result.total += words;
-                ++result.filesCounted;
-                result.counted.append(entry);
             }
-        }
-        ++progressState_.filesDone;
-        reportProgress();
-        yieldNow();
-        if (cancelled_) {
-            return cancelRun();
+            ++progressState_.filesDone;
+            reportProgress();
+            yieldAfterFile();
+            if (cancelled_) {
+                return cancelRun();
+            }
         }
     }
 

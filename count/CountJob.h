@@ -64,11 +64,17 @@ struct CountParts {
     std::function<std::unique_ptr<ContentSource>()> makeSource;
     const Clock* clock = nullptr;
     ReportFormat* format = nullptr;
+    // Threads that read and count; 0 for one per core. With 1 the job counts on its own
+    // thread, one file after another.
+    int threads = 0;
+    // How large the parts are that a large file is split into; 0 for the usual size.
+    qint64 partSize = 0;
 };
 
 // One run of "COUNT WORDS": counts every listed file into the report. It hands control
-// back through the yield callback after every file and, inside a file, at least every
-// kYieldIntervalMs of work; it never shows anything itself.
+// back through the yield callback between files once a millisecond has passed, and at
+// least every kYieldIntervalMs of work, inside a file or waiting for one; it never shows
+// anything itself.
 class CountJob {
 public:
     explicit CountJob(CountRequest request, CountParts parts = {});
@@ -103,11 +109,21 @@ public:
     // The message for a report that could not be written: its path and the system's reason.
     static QString reportFailureMessage(const QString& reportPath, const QString& reason);
 
+    // Whether an entry gets counted at all: not the report's own name, at any depth.
+    static bool isCounted(const QString& entryPath);
+
 private:
     enum class FileOutcome { Counted, Unreadable, IsReport, Cancelled };
     FileOutcome countFile(const QString& path, const FileIdentity& report, qint64& words,
                           QString& reason);
+    // Counts on worker threads; the lines are still built here, in list order.
+    bool countInParallel(const FileIdentity& report, ReportFormat& format,
+                         CountResult& result);
+    // Builds and writes the line of one counted file; false when the report failed.
+    bool addEntry(qint64 index, const QString& entryPath, qint64 words, ReportFormat& format,
+                  CountResult& result);
     void yieldNow();
+    void yieldAfterFile();
     void reportProgress();
 
     std::unique_ptr<ContentSource> source_;
@@ -121,6 +137,7 @@ private:
     QByteArray buffer_;
     CountProgress progressState_;
     qint64 lastYieldNs_ = 0;
+    bool yielded_ = false;
 };
 
 }  // namespace quorvane

@@ -38,6 +38,8 @@ public:
     virtual bool entry(const ReportEntry& entry) = 0;
     virtual bool end(const ReportSummary& summary) = 0;
     virtual QString errorString() const = 0;
+    // Whether the next entry needs its creation date; finding one costs a system call.
+    virtual bool needsCreated() const { return true; }
 };
 
 }  // namespace quorvane

@@ -20,6 +20,10 @@ QString TextReportFormat::lineSafeName(const QString& name) {
     return safe;
 }
 
+bool TextReportFormat::needsCreated() const {
+    return options_ && options_().datecreated != 0;
+}
+
 bool TextReportFormat::begin(QIODevice& out) {
     out_ = &out;
     return true;
@@ -29,7 +33,9 @@ bool TextReportFormat::entry(const ReportEntry& entry) {
     const QString dateText = entry.created.isValid() ? dateCreatedText(entry.created) : QString();
     const int caseChoice = letterCase_ ? letterCase_() : 0;
     const ReportOptions options = options_ ? options_() : ReportOptions{};
-    return writeLine(buildReportLine(entry.index, lineSafeName(entry.name), entry.words, dateText,
+    // In a count of subfolders the line shows the path from the counted folder.
+    const QString& shown = entry.relativePath.isEmpty() ? entry.name : entry.relativePath;
+    return writeLine(buildReportLine(entry.index, lineSafeName(shown), entry.words, dateText,
                                      options, caseChoice));
 }
 

@@ -21,6 +21,7 @@ public:
     bool entry(const ReportEntry& entry) override;
     bool end(const ReportSummary& summary) override;
     QString errorString() const override { return error_; }
+    bool needsCreated() const override;
 
     // A name as a report line shows it: one line whatever the name holds, so control
     // characters become "?" (as ls shows them), undecodable bytes U+FFFD.

@@ -3,6 +3,7 @@
 #include "BlockScan.h"
 #include "TextFilter.h"
 
+#include <array>
 #include <bit>
 
 namespace quorvane {
@@ -57,7 +58,7 @@ void scanBytes(WordCounter::State& s, const unsigned char* p, std::size_t n) noe
 // carries through the run and leaves a bit set at each position it passed.
 template <Masks (*Classify)(const unsigned char*),
           quint64 (*LetterMask)(const unsigned char*, unsigned char)>
-QUORVANE_ALWAYS_INLINE void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
+inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
                                            std::size_t blocks) noexcept {
     quint64 carry = s.wordMayStart ? 1 : 0;
     qint64 words = s.words;
@@ -93,39 +94,135 @@ QUORVANE_ALWAYS_INLINE void scanBlocksBody(WordCounter::State& s, const unsigned
     s.before1 = before1;
 }
 
-#ifdef QUORVANE_HAVE_SSE2
-#define QUORVANE_BLOCK_SCANNER blockscan::classifySse2, blockscan::letterMaskSse2
-#else
-#define QUORVANE_BLOCK_SCANNER blockscan::classifyPortable, blockscan::letterMaskPortable
-#endif
-
-void scanBlocksBaseline(WordCounter::State& s, const unsigned char* p,
-                        std::size_t blocks) noexcept {
-    scanBlocksBody<QUORVANE_BLOCK_SCANNER>(s, p, blocks);
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The build targets every x86-64, whose baseline has no population-count instruction;
-// most CPUs do have it, so a second copy uses it when the CPU says so.
-__attribute__((target("popcnt"))) void scanBlocksPopcnt(WordCounter::State& s,
-                                                        const unsigned char* p,
-                                                        std::size_t blocks) noexcept {
-    scanBlocksBody<QUORVANE_BLOCK_SCANNER>(s, p, blocks);
-}
-
 using ScanBlocks = void (*)(WordCounter::State&, const unsigned char*, std::size_t) noexcept;
 
-ScanBlocks chooseScanner() noexcept {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("popcnt") ? scanBlocksPopcnt : scanBlocksBaseline;
+void scanBlocksPortable(WordCounter::State& s, const unsigned char* p,
+                        std::size_t blocks) noexcept {
+    scanBlocksBody<blockscan::classifyPortable, blockscan::letterMaskPortable>(s, p, blocks);
 }
 
-const ScanBlocks scanBlocks = chooseScanner();
-#else
-constexpr auto scanBlocks = scanBlocksBaseline;
+#ifdef QUORVANE_HAVE_SSE2
+void scanBlocksSse2(WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
+    scanBlocksBody<blockscan::classifySse2, blockscan::letterMaskSse2>(s, p, blocks);
+}
 #endif
 
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+// The build targets every x86-64; wider vectors and the population-count instruction are
+// used where the CPU says it has them.
+__attribute__((target("popcnt"), flatten)) void scanBlocksSse2Popcnt(WordCounter::State& s,
+                                                            const unsigned char* p,
+                                                            std::size_t blocks) noexcept {
+    scanBlocksBody<blockscan::classifySse2, blockscan::letterMaskSse2>(s, p, blocks);
+}
+
+__attribute__((target("avx2,popcnt"), flatten)) void scanBlocksAvx2(WordCounter::State& s,
+                                                           const unsigned char* p,
+                                                           std::size_t blocks) noexcept {
+    scanBlocksBody<blockscan::classifyAvx2, blockscan::letterMaskAvx2>(s, p, blocks);
+}
+
+__attribute__((target("avx512f,avx512bw,popcnt"), flatten)) void scanBlocksAvx512(
+    WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
+    scanBlocksBody<blockscan::classifyAvx512, blockscan::letterMaskAvx512>(s, p, blocks);
+}
+#endif
+
+bool cpuHas(WordCounter::Scanner scanner) noexcept {
+    switch (scanner) {
+        case WordCounter::Scanner::Portable:
+            return true;
+        case WordCounter::Scanner::Sse2:
+#ifdef QUORVANE_HAVE_SSE2
+            return true;
+#else
+            return false;
+#endif
+        case WordCounter::Scanner::Avx2:
+        case WordCounter::Scanner::Avx512:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            __builtin_cpu_init();
+            return scanner == WordCounter::Scanner::Avx2
+                       ? __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")
+                       : __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("popcnt");
+#else
+            return false;
+#endif
+    }
+    return false;
+}
+
+ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
+    switch (scanner) {
+        case WordCounter::Scanner::Portable:
+            break;
+        case WordCounter::Scanner::Sse2:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            __builtin_cpu_init();
+            if (__builtin_cpu_supports("popcnt")) {
+                return scanBlocksSse2Popcnt;
+            }
+#endif
+#ifdef QUORVANE_HAVE_SSE2
+            return scanBlocksSse2;
+#else
+            break;
+#endif
+        case WordCounter::Scanner::Avx2:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            return scanBlocksAvx2;
+#else
+            break;
+#endif
+        case WordCounter::Scanner::Avx512:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            return scanBlocksAvx512;
+#else
+            break;
+#endif
+    }
+    return scanBlocksPortable;
+}
+
+WordCounter::Scanner bestScanner() noexcept {
+    const QList<WordCounter::Scanner> all = WordCounter::supportedScanners();
+    return all.last();
+}
+
 }  // namespace
+
+QList<WordCounter::Scanner> WordCounter::supportedScanners() {
+    QList<Scanner> result;
+    for (const Scanner scanner : {Scanner::Portable, Scanner::Sse2, Scanner::Avx2, Scanner::Avx512}) {
+        if (cpuHas(scanner)) {
+            result.append(scanner);
+        }
+    }
+    return result;
+}
+
+const char* WordCounter::scannerName(Scanner scanner) {
+    switch (scanner) {
+        case Scanner::Portable:
+            return "portable";
+        case Scanner::Sse2:
+            return "sse2";
+        case Scanner::Avx2:
+            return "avx2";
+        case Scanner::Avx512:
+            return "avx512";
+    }
+    return "?";
+}
+
+WordCounter::WordCounter() noexcept {
+    static const Scanner best = bestScanner();
+    scanner_ = best;
+}
+
+WordCounter::WordCounter(Scanner scanner) noexcept : scanner_(scanner) {}
 
 void WordCounter::load(State& s) const noexcept {
     s.words = words_;
@@ -151,10 +248,37 @@ void WordCounter::feed(const char* data, std::size_t size) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
     const std::size_t blocks = size / kBlockSize;
     if (blocks > 0) {
-        scanBlocks(s, p, blocks);
+        static const std::array<ScanBlocks, 4> scanners = {
+            scannerFor(Scanner::Portable), scannerFor(Scanner::Sse2), scannerFor(Scanner::Avx2),
+            scannerFor(Scanner::Avx512)};
+        scanners[static_cast<std::size_t>(scanner_)](s, p, blocks);
     }
     scanBytes(s, p + blocks * kBlockSize, size - blocks * kBlockSize);
     store(s);
+}
+
+void WordCounter::resumeAfterSpace() noexcept {
+    wordMayStart_ = true;
+    tail_[0] = ' ';
+    tail_[1] = ' ';
+}
+
+qint64 WordCounter::combineParts(const Part* parts, std::size_t count) noexcept {
+    qint64 before = 0;
+    qint64 result = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (parts[i].haveCut) {
+            result = before + parts[i].wordsAtCut;
+        }
+        before += parts[i].words;
+    }
+    // Without any cut every word counts.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (parts[i].haveCut) {
+            return result;
+        }
+    }
+    return before;
 }
 
 void WordCounter::feedBytewise(const char* data, std::size_t size) noexcept {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 #include <cstddef>
@@ -12,12 +13,35 @@ namespace quorvane {
 // character of the latest match.
 class WordCounter {
 public:
+    // How whole 64-byte blocks are classified. All give the same counts; the fastest the
+    // CPU supports is used unless one is named (the tests run each).
+    enum class Scanner { Portable, Sse2, Avx2, Avx512 };
+    static QList<Scanner> supportedScanners();
+    static const char* scannerName(Scanner scanner);
+
+    WordCounter() noexcept;
+    explicit WordCounter(Scanner scanner) noexcept;
+
     void feed(const char* data, std::size_t size) noexcept;
 
     // The word count of everything fed so far, with the cut applied.
     qint64 count() const noexcept { return haveCut_ ? wordsAtCut_ : words_; }
 
-    void reset() noexcept { *this = WordCounter(); }
+    void reset() noexcept { *this = WordCounter(scanner_); }
+
+    // For counting a file in parts: a part that starts right after a space is counted
+    // exactly as it would be in sequence, but for the words before it, as a space both
+    // lets the next letter start a word and ends any "CJ$" in progress. Its words, and
+    // where a cut stood, add up by combineParts.
+    void resumeAfterSpace() noexcept;
+    struct Part {
+        qint64 words = 0;
+        bool haveCut = false;
+        qint64 wordsAtCut = 0;
+    };
+    Part part() const noexcept { return {words_, haveCut_, wordsAtCut_}; }
+    // The count of a file from its parts in order.
+    static qint64 combineParts(const Part* parts, std::size_t count) noexcept;
 
     // The same counting one byte at a time, without the block scanner; results are equal.
     void feedBytewise(const char* data, std::size_t size) noexcept;
@@ -43,6 +67,7 @@ private:
     bool haveCut_ = false;
     qint64 wordsAtCut_ = 0;
     unsigned char tail_[2] = {0, 0};  // last two bytes fed, for matches across pieces
+    Scanner scanner_ = Scanner::Portable;
 };
 
 }  // namespace quorvane

@@ -21,6 +21,21 @@ public:
     virtual QString errorString() const = 0;
     // The open file's identity; invalid where the system gives none.
     virtual FileIdentity identity() const { return {}; }
+
+    // Sources of plain files can also be read at any offset, from several threads at once,
+    // so that one large file can be counted in parts.
+    virtual bool canReadAt() const { return false; }
+    // The size of the open file when it was opened; -1 when unknown.
+    virtual qint64 size() const { return -1; }
+    // Like read(), from `offset`, without moving anything read() uses; the reason for a
+    // failure goes to `error`, as several threads may fail at once.
+    virtual qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) {
+        Q_UNUSED(offset);
+        Q_UNUSED(buffer);
+        Q_UNUSED(size);
+        error = errorString();
+        return -1;
+    }
 };
 
 }  // namespace quorvane

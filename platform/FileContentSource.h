@@ -21,12 +21,16 @@ public:
     void close() override;
     QString errorString() const override { return error_; }
     FileIdentity identity() const override { return identity_; }
+    bool canReadAt() const override;
+    qint64 size() const override { return size_; }
+    qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) override;
 
 private:
     struct Handle;
     std::unique_ptr<Handle> handle_;
     QString error_;
     FileIdentity identity_;
+    qint64 size_ = -1;
 };
 
 }  // namespace quorvane

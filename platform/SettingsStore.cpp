@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -14,10 +15,42 @@ QString keyPath(const QString& section, const QString& key) {
 
 }  // namespace
 
+SettingsStore::SettingsStore() = default;
+SettingsStore::~SettingsStore() = default;
+
+QSettings& SettingsStore::open(const QString& application) const {
+    std::shared_ptr<Opened>& entry = opened_[application];
+    if (!entry) {
+        entry = std::make_shared<Opened>();
+    }
+    constexpr qint64 kLookEveryMs = 20;
+    if (entry->settings && entry->sinceLooked.isValid() &&
+        entry->sinceLooked.elapsed() < kLookEveryMs) {
+        return *entry->settings;
+    }
+    entry->sinceLooked.start();
+    if (entry->settings) {
+        // On Windows the store is the registry, which has no file to watch; QSettings
+        // reads it live there.
+        const QFileInfo file(entry->settings->fileName());
+        if (!file.exists() && entry->size < 0) {
+            return *entry->settings;
+        }
+        if (file.exists() && file.lastModified() == entry->modified && file.size() == entry->size) {
+            return *entry->settings;
+        }
+    }
+    entry->settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                  application, application);
+    const QFileInfo file(entry->settings->fileName());
+    entry->modified = file.exists() ? file.lastModified() : QDateTime();
+    entry->size = file.exists() ? file.size() : -1;
+    return *entry->settings;
+}
+
 QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
                             const QString& defaultValue) const {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, application,
-                             application);
+    const QSettings& settings = open(application);
     const QVariant value = settings.value(keyPath(section, key));
     if (!value.isValid()) {
         return defaultValue;
@@ -39,12 +72,22 @@ QString SettingsStore::read(const QString& application, const QString& section, 
 
 bool SettingsStore::write(const QString& application, const QString& section, const QString& key,
                           const QString& text) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, application, application);
+    QSettings& settings = open(application);
     settings.setValue(keyPath(section, key), text);
     settings.sync();
+    // Our own write changed the file: what is open now matches it.
+    std::shared_ptr<Opened>& entry = opened_[application];
+    const QFileInfo file(settings.fileName());
+    entry->modified = file.exists() ? file.lastModified() : QDateTime();
+    entry->size = file.exists() ? file.size() : -1;
     // A format error only says that the old file held lines that could not be parsed; the
     // new value was still written, and the unparsable lines were dropped with it.
-    return settings.status() != QSettings::AccessError;
+    if (settings.status() == QSettings::AccessError) {
+        // What failed to reach the disk must not be read back as if it had.
+        entry->settings.reset();
+        return false;
+    }
+    return true;
 }
 
 QString SettingsStore::location(const QString& application) {

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QString>
+
+#include <memory>
+
+class QSettings;
 
 namespace quorvane {
 
@@ -10,6 +17,9 @@ namespace quorvane {
 // unreadable or garbled store reads as defaults; nothing here throws.
 class SettingsStore {
 public:
+    SettingsStore();
+    ~SettingsStore();
+
     QString read(const QString& application, const QString& section, const QString& key,
                  const QString& defaultValue) const;
     // False when the value could not be stored.
@@ -18,6 +28,21 @@ public:
     // Where the values of an application are kept: the file on Linux, the registry key
     // on Windows.
     static QString location(const QString& application);
+
+private:
+    // Opening the store costs more than counting a small file, and a count reads the
+    // letter case for every line: the store stays open, and is opened afresh when its
+    // file changed behind our back (looked at no more often than every few milliseconds;
+    // our own writes are seen at once).
+    QSettings& open(const QString& application) const;
+
+    struct Opened {
+        std::unique_ptr<QSettings> settings;
+        QDateTime modified;
+        qint64 size = -1;
+        QElapsedTimer sinceLooked;
+    };
+    mutable QHash<QString, std::shared_ptr<Opened>> opened_;
 };
 
 }  // namespace quorvane

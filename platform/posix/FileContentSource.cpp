@@ -11,8 +11,14 @@
 
 namespace quorvane {
 
+namespace {
+constexpr off_t kAdviseFrom = off_t{1} << 20;
+}  // namespace
+
 struct FileContentSource::Handle {
     int fd = -1;
+    qint64 left = 0;  // bytes to the size the file had when opened
+    bool atEnd = false;
 };
 
 FileContentSource::FileContentSource() : handle_(std::make_unique<Handle>()) {}
@@ -25,6 +31,7 @@ bool FileContentSource::open(const QString& path) {
     close();
     error_.clear();
     identity_ = {};
+    size_ = -1;
     // O_NONBLOCK: opening a FIFO with no writer, or a device, must not wait. It changes
     // nothing for a regular file.
     const int fd = ::open(FileName::toNative(path).constData(),
@@ -45,9 +52,15 @@ bool FileContentSource::open(const QString& path) {
         ::close(fd);
         return false;
     }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Read-ahead advice pays only where there is much to read ahead.
+    if (info.st_size > kAdviseFrom) {
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
     handle_->fd = fd;
+    handle_->left = static_cast<qint64>(info.st_size);
+    handle_->atEnd = false;
     identity_ = {static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino), true};
+    size_ = static_cast<qint64>(info.st_size);
     return true;
 }
 
@@ -56,15 +69,40 @@ qint64 FileContentSource::read(char* buffer, qint64 size) {
         error_ = SystemError::text(EBADF);
         return -1;
     }
+    // A short read that reaches the size the file had is its end: one system call less
+    // for every small file. A file that grew is still read to its new end.
+    if (handle_->atEnd) {
+        return 0;
+    }
     for (;;) {
         const ssize_t got = ::read(handle_->fd, buffer, static_cast<size_t>(size));
         if (got >= 0) {
+            handle_->left -= got;
+            handle_->atEnd = got > 0 && got < size && handle_->left == 0;
             return got;
         }
         if (errno != EINTR) {
             // EAGAIN included: a file that would make us wait (some /proc and /sys files)
             // is not one we can count.
             error_ = SystemError::text(errno);
+            return -1;
+        }
+    }
+}
+
+bool FileContentSource::canReadAt() const {
+    return handle_->fd >= 0;
+}
+
+qint64 FileContentSource::readAt(qint64 offset, char* buffer, qint64 size, QString& error) {
+    for (;;) {
+        const ssize_t got =
+            ::pread(handle_->fd, buffer, static_cast<size_t>(size), static_cast<off_t>(offset));
+        if (got >= 0) {
+            return got;
+        }
+        if (errno != EINTR) {
+            error = SystemError::text(errno);
             return -1;
         }
     }

@@ -27,6 +27,7 @@ bool FileContentSource::open(const QString& path) {
         return false;
     }
     handle_->file.setFileName(path);
+    size_ = QFileInfo(path).size();
     // Unbuffered: the job's own buffer is the only copy of the bytes.
     if (!handle_->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error_ = handle_->file.errorString();
@@ -41,6 +42,16 @@ qint64 FileContentSource::read(char* buffer, qint64 size) {
         error_ = handle_->file.errorString();
     }
     return got;
+}
+
+// QFile keeps one position per file: one reader at a time.
+bool FileContentSource::canReadAt() const {
+    return false;
+}
+
+qint64 FileContentSource::readAt(qint64, char*, qint64, QString& error) {
+    error = QStringLiteral("not supported");
+    return -1;
 }
 
 void FileContentSource::close() {

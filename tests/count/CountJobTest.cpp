@@ -4,21 +4,27 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <functional>
+#include <map>
+#include <random>
 
 #include "Clock.h"
 #include "ContentSource.h"
 #include "FileContentSource.h"
 #include "CountJob.h"
 #include "FileName.h"
+#include "TextFilter.h"
 #include "TextReportFormat.h"
+#include "WordCounter.h"
 
 namespace quorvane {
 namespace {
@@ -29,6 +35,13 @@ public:
     qint64 nowNs() const override { return now; }
     void advanceMs(qint64 ms) { now += ms * 1000 * 1000; }
     qint64 now = 0;
+};
+
+// A clock on which every look takes a millisecond: the job yields after every file.
+class TickingClock : public Clock {
+public:
+    qint64 nowNs() const override { return now += 1000 * 1000; }
+    mutable qint64 now = 0;
 };
 
 // Reads files through the real source, but lets a test make each read slow (on the fake
@@ -149,6 +162,12 @@ protected:
 
     // Runs a job over the fixture's request; every yield is counted and handed to onYield.
     CountResult run(CountParts parts = {}) {
+        if (parts.threads == 0) {
+            parts.threads = threads;
+        }
+        if (parts.clock == nullptr) {
+            parts.clock = &ticking;
+        }
         CountJob job(request(), parts);
         current = &job;
         job.setYieldCallback([this] {
@@ -168,6 +187,8 @@ protected:
     ReportOptions options;
     int letterCase = 0;
     QDateTime created;
+    int threads = 0;
+    TickingClock ticking;
     int yields = 0;
     std::function<void(int)> onYield;
     CountJob* current = nullptr;
@@ -246,6 +267,8 @@ TEST_F(CountJobTest, NamesWithSpacesDotsAndNonAsciiAreWrittenInTheSystemEncoding
                              "\r\n\r\nTotal Words: 3\r\n"));
 }
 
+// FIFOs, sockets, symbolic links and names of raw bytes: POSIX only.
+#ifndef _WIN32
 // What may stand in a folder by the time a count reaches it. Every entry is opened without
 // waiting, anything but a regular file is "not counted" with a reason, and each name keeps
 // to one report line.
@@ -358,6 +381,90 @@ TEST_F(CountJobTest, HostileFolderContents) {
     const QString message = CountJob::closingMessage(result.notCounted);
     EXPECT_TRUE(message.startsWith("done \"output.txt\" File Created!\n\nNot counted:\npipe.txt"))
         << message.toStdString();
+}
+#endif
+
+// However many threads count and however a large file is split among them, every file
+// counts what the reference filter counts, and the report is the same byte for byte.
+TEST_F(CountJobTest, EveryThreadingGivesTheSequentialCounts) {
+    std::mt19937 rng(20261207);
+    const QByteArray alphabet("aZ9. .  \r\n\t,$CJcj\x00\xe9\xff-", 22);
+    std::map<QString, qint64> expected;
+    for (int i = 0; i < 40; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0'));
+        const int size = (i % 7 == 0) ? 0 : int(rng() % (i % 5 == 0 ? 200000 : 5000));
+        QByteArray bytes(size, Qt::Uninitialized);
+        const bool binary = i % 9 == 4;  // no spaces at all: nowhere to split
+        for (char& b : bytes) {
+            b = binary ? char('a' + rng() % 3) : alphabet[int(rng() % alphabet.size())];
+            if (!binary && rng() % 5000 == 0) {
+                b = '$';
+            }
+        }
+        if (i % 6 == 1 && size > 10) {  // a cut near the end, past any part boundary
+            bytes.replace(size - 8, 3, "cJ$");
+        }
+        write(name, bytes);
+        entries << name;
+        expected[name] = wordCount(TrimASC(cutAtLastCJ(bytes)));
+    }
+    entries << "tallix.txt" << "missing.txt";
+    QByteArray firstReport;
+    for (const int threadCount : {1, 2, 3, 5}) {
+        for (const qint64 partSize : {qint64{0}, qint64{1024}, qint64{4096}}) {
+            SCOPED_TRACE(testing::Message() << threadCount << " threads, parts " << partSize);
+            CountParts parts;
+            parts.threads = threadCount;
+            parts.partSize = partSize;
+            const CountResult result = run(parts);
+            ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
+            ASSERT_EQ(result.counted.size(), 40);
+            for (const ReportEntry& entry : result.counted) {
+                EXPECT_EQ(entry.words, expected[entry.name]) << entry.name.toStdString();
+            }
+            ASSERT_EQ(result.notCounted.size(), 1);
+            EXPECT_EQ(result.notCounted[0].name, "missing.txt");
+            if (firstReport.isEmpty()) {
+                firstReport = report();
+            }
+            EXPECT_EQ(report(), firstReport);
+        }
+    }
+}
+
+TEST_F(CountJobTest, ThreadedRunsCancelAndFailLikeSequentialOnes) {
+    QByteArray big;
+    while (big.size() < 3 * 1024 * 1024) {
+        big += "many words in a large file ";
+    }
+    write("tallix.txt", "the earlier report\r\n");
+    for (int i = 0; i < 6; ++i) {
+        write(QStringLiteral("f%1.txt").arg(i), big);
+        entries << QStringLiteral("f%1.txt").arg(i);
+    }
+    const QStringList before = folderNames();
+    // Cancelled in the middle: nothing more is read, the earlier report stays.
+    CountParts parts;
+    parts.threads = 3;
+    parts.partSize = 64 * 1024;
+    onYield = [&](int n) {
+        if (n == 2) {
+            current->cancel();
+        }
+    };
+    EXPECT_EQ(run(parts).outcome, CountResult::Outcome::Cancelled);
+    EXPECT_EQ(report(), QByteArray("the earlier report\r\n"));
+    EXPECT_EQ(folderNames(), before);
+
+    // A report that fails in the middle stops the workers too.
+    onYield = nullptr;
+    FailingFormat format(40);
+    parts.format = &format;
+    const CountResult failed = run(parts);
+    EXPECT_EQ(failed.outcome, CountResult::Outcome::ReportFailed);
+    EXPECT_EQ(failed.reason, "No space left on device");
+    EXPECT_EQ(report(), QByteArray("the earlier report\r\n"));
+    EXPECT_EQ(folderNames(), before);
 }
 
 TEST(CountJobMessage, ClosingMessageListsTwentyNames) {
@@ -540,7 +647,7 @@ TEST_F(CountJobTest, YieldsInsideAFileOnTimeAndStopsThereWhenCancelled) {
             lastYield = clock.now;
         };
         qint64 lastBytes = 0;
-        CountJob job(request(), {borrow(source), &clock, nullptr});
+        CountJob job(request(), {borrow(source), &clock, nullptr, 1});
         job.setProgressCallback([&](const CountProgress& p) {
             EXPECT_GE(p.bytesRead, lastBytes);
             lastBytes = p.bytesRead;
@@ -559,7 +666,7 @@ TEST_F(CountJobTest, YieldsInsideAFileOnTimeAndStopsThereWhenCancelled) {
     FakeClock clock;
     ScriptedSource source(clock);
     source.msPerRead = 2;
-    CountJob job(request(), {borrow(source), &clock, nullptr});
+    CountJob job(request(), {borrow(source), &clock, nullptr, 1});
     int cancelYields = 0;
     job.setYieldCallback([&] {
         ++cancelYields;
@@ -599,7 +706,7 @@ TEST_F(CountJobTest, AReadFailingMidFileLeavesThatFileOutAndGoesOn) {
     FakeClock clock;
     ScriptedSource source(clock);
     source.failAfterReads = 2;
-    const CountResult result = run({borrow(source), &clock, nullptr});
+    const CountResult result = run({borrow(source), &clock, nullptr, 1});
     ASSERT_EQ(result.notCounted.size(), 1);
     EXPECT_EQ(result.notCounted[0].name, "a.txt");
     EXPECT_EQ(result.notCounted[0].reason, "Input/output error");

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <random>
 
 #include "BlockScan.h"
 #include "TextFilter.h"
+#include "UnicodeWordCounter.h"
 #include "WordCounter.h"
 
 namespace quorvane {
@@ -164,9 +168,13 @@ TEST(WordCounterEquivalence, MatchesTrimAndCountOnRandomInput) {
             const QByteArray content = randomContent(rng, lengthOf(rng));
             const qint64 expected = wordCount(TrimASC(cutAtLastCJ(content)));
 
-            WordCounter whole;
-            whole.feed(content.constData(), static_cast<std::size_t>(content.size()));
-            ASSERT_EQ(whole.count(), expected) << "seed " << seed << " round " << round;
+            // Every block classifier this CPU has: each must give the same counts.
+            for (const WordCounter::Scanner scanner : WordCounter::supportedScanners()) {
+                WordCounter whole(scanner);
+                whole.feed(content.constData(), static_cast<std::size_t>(content.size()));
+                ASSERT_EQ(whole.count(), expected)
+                    << WordCounter::scannerName(scanner) << " seed " << seed << " round " << round;
+            }
 
             WordCounter bytewise;
             bytewise.feedBytewise(content.constData(), static_cast<std::size_t>(content.size()));
@@ -219,6 +227,252 @@ TEST(WordCounterEquivalence, ResetStartsAfresh) {
     EXPECT_EQ(counter.count(), 2);
 }
 
+// ---- The Unicode rule ----
+
+// Feeds the bytes whole (piece 0) or in pieces of the given size.
+qint64 unicodeCount(const QByteArray& bytes, std::size_t piece = 0) {
+    UnicodeWordCounter counter;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    if (piece == 0) {
+        piece = std::max<std::size_t>(size, 1);
+    }
+    for (std::size_t at = 0; at < size; at += piece) {
+        counter.feed(bytes.constData() + at, std::min(piece, size - at));
+    }
+    return counter.count();
+}
+
+QByteArray u8(const char8_t* text) {
+    return QByteArray(reinterpret_cast<const char*>(text));
+}
+
+// The text in an encoding of Qt's, behind that encoding's byte-order mark.
+QByteArray withMark(QStringConverter::Encoding encoding, const QString& text) {
+    static const struct {
+        QStringConverter::Encoding encoding;
+        QByteArray mark;
+    } marks[] = {
+        {QStringConverter::Utf8, QByteArray("\xEF\xBB\xBF")},
+        {QStringConverter::Utf16LE, QByteArray("\xFF\xFE")},
+        {QStringConverter::Utf16BE, QByteArray("\xFE\xFF")},
+        {QStringConverter::Utf32LE, QByteArray("\xFF\xFE\0\0", 4)},
+        {QStringConverter::Utf32BE, QByteArray("\0\0\xFE\xFF", 4)},
+    };
+    QStringEncoder encode(encoding);
+    for (const auto& m : marks) {
+        if (m.encoding == encoding) {
+            return m.mark + QByteArray(encode(text));
+        }
+    }
+    return {};
+}
+
+QByteArray withMark(QStringConverter::Encoding encoding, const char8_t* text) {
+    return withMark(encoding, QString::fromUtf8(u8(text)));
+}
+
+struct UnicodeRow {
+    const char* name;
+    QByteArray content;
+    qint64 words;
+};
+
+class UnicodeRule : public ::testing::TestWithParam<UnicodeRow> {};
+
+TEST_P(UnicodeRule, CountsWhatPeopleSee) {
+    const UnicodeRow& row = GetParam();
+    EXPECT_EQ(unicodeCount(row.content), row.words);
+    // Every piece boundary, the byte-order mark and characters cut in two among them.
+    EXPECT_EQ(unicodeCount(row.content, 1), row.words);
+    EXPECT_EQ(unicodeCount(row.content, 7), row.words);
+}
+
+const QByteArray kProse = QByteArray("word ").repeated(20000);  // 100,000 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnicodeRule,
+    ::testing::Values(
+        UnicodeRow{"empty", "", 0}, UnicodeRow{"white_space_only", " \t\r\n\f\v", 0},
+        UnicodeRow{"apostrophe", "don't", 1}, UnicodeRow{"hyphen", "e-mail", 1},
+        UnicodeRow{"naive", u8(u8"naïve"), 1}, UnicodeRow{"greek_word", u8(u8"Ελληνικά"), 1},
+        UnicodeRow{"greek", u8(u8"Ελληνικά κείμενα"), 2},
+        UnicodeRow{"russian", u8(u8"Привет, мир"), 2},
+        UnicodeRow{"lone_dash", "-", 0}, UnicodeRow{"dashes", u8(u8" - — – ... !? "), 0},
+        UnicodeRow{"line_break", "end\nNext", 2}, UnicodeRow{"crlf", "end\r\nNext", 2},
+        UnicodeRow{"full_stop_joins_nothing", "end.Next", 1},
+        UnicodeRow{"digits", "1984", 1}, UnicodeRow{"number", "3.14 1,000", 2},
+        UnicodeRow{"symbols_only", "$ % & * + = @ #", 0},
+        UnicodeRow{"zero_bytes", QByteArray("a\0b \0", 5), 1},
+        // Marks: after a letter they are part of it, on their own they make a word.
+        UnicodeRow{"combining_acute", u8(u8"e\u0301te"), 1},
+        UnicodeRow{"lone_mark", u8(u8" \u0301 "), 1},
+        UnicodeRow{"devanagari", u8(u8"नमस्ते दुनिया"), 2},
+        // East Asian text: a word per character, with marks that follow it.
+        UnicodeRow{"chinese", u8(u8"我爱你"), 3},
+        UnicodeRow{"chinese_punctuation", u8(u8"我爱你。你好！"), 5},
+        UnicodeRow{"japanese", u8(u8"私はラーメンが好きです"), 11},
+        UnicodeRow{"japanese_and_latin", u8(u8"東京タワーはTokyo Towerです"), 10},
+        UnicodeRow{"decomposed_kana", u8(u8"か\u3099き"), 2},
+        UnicodeRow{"halfwidth_katakana", u8(u8"ｶﾀｶﾅ"), 4},
+        UnicodeRow{"ideograph_between_letters", u8(u8"a我b"), 3},
+        UnicodeRow{"korean_by_spaces", u8(u8"안녕하세요 세계"), 2},
+        UnicodeRow{"beyond_the_basic_plane", u8(u8"😀 a𠀀b 𝐀𝐁"), 4},
+        // White space is Unicode's; format characters and other controls join.
+        UnicodeRow{"no_break_space", u8(u8"a\u00A0b"), 2},
+        UnicodeRow{"ideographic_space", u8(u8"a\u3000b"), 2},
+        UnicodeRow{"next_line", u8(u8"a\u0085b"), 2},
+        UnicodeRow{"zero_width_space", u8(u8"a\u200Bb"), 1},
+        UnicodeRow{"information_separator", "a\x1c" "b", 1},
+        // Byte-order marks.
+        UnicodeRow{"utf8_mark", u8(u8"\uFEFFone two"), 2},
+        UnicodeRow{"utf16le", withMark(QStringConverter::Utf16LE, u8"Hello wörld 我爱"), 4},
+        UnicodeRow{"utf16be", withMark(QStringConverter::Utf16BE, u8"Hello wörld 我爱"), 4},
+        UnicodeRow{"utf32le", withMark(QStringConverter::Utf32LE, u8"Hello wörld 我爱"), 4},
+        UnicodeRow{"utf32be", withMark(QStringConverter::Utf32BE, u8"Hello wörld 我爱"), 4},
+        UnicodeRow{"utf16_pairs", withMark(QStringConverter::Utf16LE, u8"😀 a𠀀b"), 3},
+        UnicodeRow{"utf16_lone_surrogate", QByteArray("\xFF\xFE" "a\0\0\xD8 \0b\0", 10), 2},
+        UnicodeRow{"utf16_odd_byte_at_end", QByteArray("\xFF\xFE" "a\0b", 5), 1},
+        UnicodeRow{"utf32_beyond_unicode", QByteArray("\0\0\xFE\xFF\0\x11\0\0", 8), 0},
+        UnicodeRow{"utf16_mark_only", "\xFF\xFE", 0},
+        UnicodeRow{"utf32_mark_only", QByteArray("\xFF\xFE\0\0", 4), 0},
+        // The mark says UTF-8: a broken character is no letter, never Windows-1252.
+        UnicodeRow{"utf8_mark_then_invalid", "\xEF\xBB\xBF\xE9", 0},
+        UnicodeRow{"utf8_mark_then_broken_character", "\xEF\xBB\xBF" "ab\xE2\x80 cd", 2},
+        // No mark and not UTF-8: Windows-1252, decided by the whole file.
+        UnicodeRow{"cp1252", "caf\xE9 cr\xE8me", 2},
+        UnicodeRow{"cp1252_quotes_and_dash", "\x93quoted\x94 \x96 text", 2},
+        UnicodeRow{"cp1252_no_break_space", "a\xA0" "b", 2},
+        UnicodeRow{"utf8_dash", "a \xE2\x80\x94 b", 2},
+        UnicodeRow{"invalid_at_the_end", "a \xE2\x80\x94 b \xFF", 4},
+        UnicodeRow{"character_cut_at_the_end", "a \xE2\x80", 2},
+        UnicodeRow{"overlong", "\xC0\xAF", 1},
+        UnicodeRow{"encoded_surrogate", "\xED\xA0\x80", 1},
+        UnicodeRow{"mark_cut_short", "\xEF\xBB", 1}, UnicodeRow{"lone_fe", "\xFE", 1},
+        UnicodeRow{"long_prose_valid", kProse + "\xE2\x80\x94 ", 20000},
+        UnicodeRow{"long_prose_invalid_late", kProse + "\xE2\x80\x94 \xFF", 20002},
+        // The "CJ$" cut, on the characters.
+        UnicodeRow{"cut", "one two CJ$ three", 3}, UnicodeRow{"cut_lower", "abc cj$", 2},
+        UnicodeRow{"cut_alone", "Cj$", 1}, UnicodeRow{"last_cut_wins", "x cJ$ y CJ$ z", 4},
+        UnicodeRow{"cut_after_ideographs", u8(u8"我爱CJ$你"), 3},
+        UnicodeRow{"cut_in_cp1252", "caf\xE9 CJ$ gone", 2},
+        UnicodeRow{"cut_in_utf16", withMark(QStringConverter::Utf16BE, u8"one CJ$ two"), 2},
+        UnicodeRow{"full_width_is_no_cut", u8(u8"ＣＪ＄ a"), 2},
+        UnicodeRow{"mark_inside_is_no_cut", u8(u8"C\u0301J$ x"), 2},
+        UnicodeRow{"cut_across_blocks", QByteArray(62, 'k') + "CJ$" + QByteArray(70, ' ') + "z", 1},
+        UnicodeRow{"cut_after_long_prose", kProse + "cj$ more", 20001}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Unicode's White_Space property, all of it, and characters that look like space but are not.
+TEST(UnicodeRuleSpace, WhiteSpaceAndNothingElseSeparates) {
+    const char32_t whiteSpace[] = {0x09,   0x0A,   0x0B,   0x0C,   0x0D,   0x20,   0x85,
+                                   0xA0,   0x1680, 0x2000, 0x2001, 0x2002, 0x2003, 0x2004,
+                                   0x2005, 0x2006, 0x2007, 0x2008, 0x2009, 0x200A, 0x2028,
+                                   0x2029, 0x202F, 0x205F, 0x3000};
+    const char32_t joining[] = {0x1C,   0x1F,   0x7F,   0x180E, 0x200B, 0x200C,
+                                0x200D, 0x2060, 0xFEFF, 0x00AD, 0x1D159};
+    const auto text = [](char32_t c) {
+        return (QStringLiteral("a") + QString::fromUcs4(&c, 1) + QStringLiteral("b")).toUtf8();
+    };
+    for (const char32_t c : whiteSpace) {
+        EXPECT_EQ(unicodeCount(text(c)), 2) << std::hex << unsigned(c);
+    }
+    for (const char32_t c : joining) {
+        EXPECT_EQ(unicodeCount(text(c)), 1) << std::hex << unsigned(c);
+    }
+}
+
+// Random text of the pieces that matter: ASCII words and runs longer than a block, white
+// space of every kind, letters of other scripts, ideographs, marks, the cut, and now and
+// then a byte that is not UTF-8.
+QByteArray randomUnicodeText(std::mt19937& rng, int length, bool allowInvalid) {
+    static const char8_t* const pieces[] = {
+        u8" ", u8"  ", u8"\n", u8"\r\n", u8"\t", u8"word", u8"Ab1", u8"don't", u8"-", u8"—",
+        u8"’", u8"é", u8"e\u0301", u8"\u0301", u8"Ελλην", u8"Привет", u8"我", u8"爱", u8"カ",
+        u8"\u3099", u8"ー", u8"\u3000", u8"\u00A0", u8"😀", u8"𠀀", u8"\u200B", u8"1984",
+        u8"CJ$", u8"cj$", u8"C", u8"J", u8"$", u8".", u8"lorem ipsum dolor sit amet, "
+        u8"consectetur adipiscing elit, sed do eiusmod tempor incididunt ut labore"};
+    static const char* const invalid[] = {"\xFF", "\x80", "\xC3", "\xE2\x80", "\xF0\x9F\x98",
+                                          "\xED\xA0\x80", "\xC0\xAF"};
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> roll(0, 199);
+    QByteArray text;
+    while (text.size() < length) {
+        if (allowInvalid && roll(rng) == 0) {
+            text.append(invalid[rng() % std::size(invalid)]);
+        } else {
+            text.append(u8(pieces[pick(rng)]));
+        }
+    }
+    return text;
+}
+
+// Fed in pieces of any size, whatever the encoding, the count is the count of the whole;
+// and the same text counts the same in every encoding a mark can name.
+TEST(UnicodeRuleEquivalence, PiecesAndEncodingsAgree) {
+    const std::size_t pieceSizes[] = {1, 2, 3, 7, 63, 64, 65, 127, 1000};
+    for (const unsigned seed : {1u, 2u, 3u, 42u}) {
+        std::mt19937 rng(seed);
+        std::uniform_int_distribution<int> lengthOf(0, 700);
+        std::uniform_int_distribution<std::size_t> whichPiece(0, std::size(pieceSizes));
+        for (int round = 0; round < 400; ++round) {
+            const bool valid = round % 2 == 0;
+            const QByteArray text = randomUnicodeText(rng, lengthOf(rng), !valid);
+            QList<QByteArray> forms = {text};
+            if (valid) {
+                const QString decoded = QString::fromUtf8(text);
+                for (const auto encoding :
+                     {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE,
+                      QStringConverter::Utf32LE, QStringConverter::Utf32BE}) {
+                    forms << withMark(encoding, decoded);
+                }
+            }
+            const qint64 expected = unicodeCount(text);
+            for (const QByteArray& form : forms) {
+                SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round << " "
+                                                << form.left(40).toHex(' ').constData());
+                ASSERT_EQ(unicodeCount(form), expected);
+                for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{3},
+                                                std::size_t{7}}) {
+                    ASSERT_EQ(unicodeCount(form, piece), expected) << "piece " << piece;
+                }
+                UnicodeWordCounter mixed;
+                for (std::size_t at = 0; at < static_cast<std::size_t>(form.size());) {
+                    const std::size_t i = whichPiece(rng);
+                    std::size_t size = i < std::size(pieceSizes) ? pieceSizes[i] : rng() % 200 + 1;
+                    size = std::min(size, static_cast<std::size_t>(form.size()) - at);
+                    mixed.feed(form.constData() + at, size);
+                    at += size;
+                }
+                ASSERT_EQ(mixed.count(), expected);
+            }
+        }
+    }
+}
+
+// Bytes that are not UTF-8 count as Qt's own Windows-1252 decoder reads them.
+TEST(UnicodeRuleEquivalence, NotUtf8IsWindows1252) {
+    QStringDecoder windows1252("windows-1252");
+    if (!windows1252.isValid()) {
+        GTEST_SKIP() << "this Qt has no Windows-1252 decoder";
+    }
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> lengthOf(1, 300);
+    for (int round = 0; round < 500; ++round) {
+        QByteArray bytes = randomUnicodeText(rng, lengthOf(rng), false);
+        // Any byte beyond ASCII, and one that UTF-8 never holds.
+        for (int k = 0; k < 4; ++k) {
+            bytes.insert(static_cast<qsizetype>(rng() % (bytes.size() + 1)),
+                         static_cast<char>(0x80 + rng() % 0x80));
+        }
+        bytes.insert(static_cast<qsizetype>(rng() % (bytes.size() + 1)), '\xFF');
+        // Never a byte-order mark by chance.
+        bytes.prepend('x');
+        const QString decoded = windows1252.decode(bytes);
+        SCOPED_TRACE(bytes.toHex(' ').toStdString());
+        ASSERT_EQ(unicodeCount(bytes), unicodeCount(withMark(QStringConverter::Utf32LE, decoded)));
+    }
+}
+
 #ifdef QUORVANE_HAVE_SSE2
 TEST(BlockScan, VectorAndPortableClassifyAlike) {
     std::mt19937 rng(99);
@@ -236,6 +490,25 @@ TEST(BlockScan, VectorAndPortableClassifyAlike) {
             ASSERT_EQ(blockscan::letterMaskSse2(block, letter),
                       blockscan::letterMaskPortable(block, letter));
         }
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+        const QList<WordCounter::Scanner> scanners = WordCounter::supportedScanners();
+        if (scanners.contains(WordCounter::Scanner::Avx2)) {
+            const blockscan::Masks wide = blockscan::classifyAvx2(block);
+            ASSERT_EQ(wide.word, portable.word) << round;
+            ASSERT_EQ(wide.space, portable.space) << round;
+            ASSERT_EQ(wide.dollar, portable.dollar) << round;
+            ASSERT_EQ(blockscan::letterMaskAvx2(block, 'j'),
+                      blockscan::letterMaskPortable(block, 'j'));
+        }
+        if (scanners.contains(WordCounter::Scanner::Avx512)) {
+            const blockscan::Masks wide = blockscan::classifyAvx512(block);
+            ASSERT_EQ(wide.word, portable.word) << round;
+            ASSERT_EQ(wide.space, portable.space) << round;
+            ASSERT_EQ(wide.dollar, portable.dollar) << round;
+            ASSERT_EQ(blockscan::letterMaskAvx512(block, 'c'),
+                      blockscan::letterMaskPortable(block, 'c'));
+        }
+#endif
     }
 }
 #endif
