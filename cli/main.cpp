@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "CliHost.h"
 #include "Console.h"
 #include "CountJob.h"
 #include "CreationDates.h"
+#include "CsvReportFormat.h"
 #include "FileName.h"
 #include "FolderListing.h"
+#include "JsonReportFormat.h"
 #include "Paths.h"
 #include "QuorvaneVersion.h"
 #include "TerminationSignals.h"
@@ -54,7 +57,8 @@ int main(int argc, char* argv[]) {
         "Counts the words of every file in FOLDER that matches PATTERN and writes the report "
         "tallix.txt into FOLDER, the same report the Quorvane window writes.\n\n"
         "Exit status: 0 all files counted; 1 usage error or a folder that cannot be listed; "
-        "2 report written but some files could not be read (named on standard error); "
+        "2 report written but some files could not be read, or with --recursive some "
+        "subfolders could not be listed (named on standard error); "
         "3 report not written."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
@@ -77,11 +81,33 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Write the report to FILE instead of FOLDER/tallix.txt; \"-\" for "
                        "standard output."),
         QStringLiteral("FILE"));
+    const QCommandLineOption format(
+        QStringLiteral("format"),
+        QStringLiteral("Report format: text (default: the report the window writes), csv, tsv "
+                       "or json."),
+        QStringLiteral("format"), QStringLiteral("text"));
+    const QCommandLineOption rule(
+        QStringLiteral("rule"),
+        QStringLiteral("How words are told apart: classic (default) or unicode (the text in its "
+                       "own encoding, the letters of every script)."),
+        QStringLiteral("rule"), QStringLiteral("classic"));
+    const QCommandLineOption documentText(
+        QStringLiteral("document-text"),
+        QStringLiteral("Count the text that documents (word processor files, PDF, HTML...) "
+                       "show, not their bytes."));
+    const QCommandLineOption recursive(
+        QStringLiteral("recursive"),
+        QStringLiteral("Count the files of every subfolder too, named by their path from "
+                       "FOLDER; hidden folders and links to folders are left out."));
     QCommandLineOption yieldGap(QStringLiteral("report-yield-gap"),
                                 QStringLiteral("Print the longest time between two yields."));
     yieldGap.setFlags(QCommandLineOption::HiddenFromHelp);
+    // For measuring: how many threads count (default one per core).
+    QCommandLineOption threadCount(QStringLiteral("threads"), QString(), QStringLiteral("N"));
+    threadCount.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(threadCount);
     parser.addOptions({numbered, dateCreated, removeExtension, underscores, hyphens, letterCase,
-                       output, yieldGap});
+                       output, format, rule, documentText, recursive, yieldGap});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
     parser.addPositionalArgument(QStringLiteral("PATTERN"),
                                  QStringLiteral("Files to count, such as \"*.txt\" or "
@@ -115,6 +141,21 @@ int main(int argc, char* argv[]) {
                               .arg(parser.value(letterCase)));
     }
 
+    static const QStringList formatNames = {QStringLiteral("text"), QStringLiteral("csv"),
+                                            QStringLiteral("tsv"), QStringLiteral("json")};
+    const qsizetype formatChoice = formatNames.indexOf(parser.value(format));
+    if (formatChoice < 0) {
+        return usageError(QStringLiteral("unknown format \"%1\"; use text, csv, tsv or json")
+                              .arg(parser.value(format)));
+    }
+    static const QStringList ruleNames = {QStringLiteral("classic"), QStringLiteral("unicode")};
+    const qsizetype ruleChoice = ruleNames.indexOf(parser.value(rule));
+    if (ruleChoice < 0) {
+        return usageError(QStringLiteral("unknown rule \"%1\"; use classic or unicode")
+                              .arg(parser.value(rule)));
+    }
+    const WordRule wordRule = ruleChoice == 1 ? WordRule::Unicode : WordRule::Classic;
+
     // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
     if (parser.isSet(output) && parser.value(output).isEmpty()) {
         return usageError(QStringLiteral("--output needs a file name, or \"-\""));
@@ -129,7 +170,9 @@ int main(int argc, char* argv[]) {
     }
     const QString pattern =
         positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);
-    const FolderList listing = FolderListing::list(folder, pattern);
+    const FolderList listing = parser.isSet(recursive)
+                                   ? FolderListing::listRecursive(folder, pattern)
+                                   : FolderListing::list(folder, pattern);
     if (!listing.ok) {
         printError(QStringLiteral("cannot list \"%1\": %2")
                        .arg(FileName::display(folder), listing.error));
@@ -137,8 +180,9 @@ int main(int argc, char* argv[]) {
     }
     // A typing slip in the pattern must not replace a good report with an empty one.
     const QString reportName = QString::fromLatin1(CountJob::kReportName);
-    if (std::none_of(listing.names.begin(), listing.names.end(),
-                     [&](const QString& name) { return name != reportName; })) {
+    if (std::none_of(listing.names.begin(), listing.names.end(), [&](const QString& path) {
+            return path.mid(path.lastIndexOf(u'/') + 1) != reportName;
+        })) {
         printError(QStringLiteral("no file in %1 matches %2")
                        .arg(FileName::display(folder), FileName::display(pattern)));
         return kUsageError;
@@ -156,6 +200,8 @@ int main(int argc, char* argv[]) {
     request.entries = listing.names;
     request.options = [options] { return options; };
     request.letterCase = [caseChoice] { return caseChoice; };
+    request.rule = wordRule;
+    request.documentText = parser.isSet(documentText);
     const CreationDates dates;
     request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
     // Standard output gets the report once it is complete, never a part of one.
@@ -168,7 +214,19 @@ int main(int argc, char* argv[]) {
         request.reportTarget = ReportFile::Target::UserNamed;
     }
 
-    CountJob job(std::move(request));
+    CountParts countParts;
+    countParts.threads = qMax(0, parser.value(threadCount).toInt());
+    // The text layout is the job's own; the others only need to know what was counted.
+    std::unique_ptr<ReportFormat> reportFormat;
+    if (formatChoice == 1 || formatChoice == 2) {
+        reportFormat = std::make_unique<CsvReportFormat>(
+            formatChoice == 1 ? CsvReportFormat::Separator::Comma : CsvReportFormat::Separator::Tab);
+    } else if (formatChoice == 3) {
+        reportFormat = std::make_unique<JsonReportFormat>(JsonReportFormat::About{
+            folder, pattern, wordRule, parser.isSet(documentText)});
+    }
+    countParts.format = reportFormat.get();
+    CountJob job(std::move(request), countParts);
     CliHost host;
     host.setShowProgress(Console::standardErrorIsTerminal());
     host.attach(job);
@@ -188,9 +246,14 @@ int main(int argc, char* argv[]) {
                        : result.error);
         return kReportNotWritten;
     }
+    for (const FolderProblem& subfolder : listing.unreadable) {
+        printError(QStringLiteral("not listed: %1: %2")
+                       .arg(FileName::display(subfolder.path), subfolder.reason));
+    }
     for (const NotCounted& file : result.notCounted) {
         printError(
             QStringLiteral("not counted: %1: %2").arg(FileName::display(file.name), file.reason));
     }
-    return result.notCounted.isEmpty() ? kAllCounted : kSomeNotCounted;
+    return result.notCounted.isEmpty() && listing.unreadable.isEmpty() ? kAllCounted
+                                                                        : kSomeNotCounted;
 }

@@ -1,37 +1,20 @@
 #include "DriveList.h"
 
+#include "DriveListOs.h"
 #include "FileName.h"
 #include "FolderListing.h"
 #include "Paths.h"
 
 #include <QByteArray>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include <iterator>
-#else
-#include <dirent.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#endif
-
 namespace quorvane {
 
 namespace {
-
-#ifdef _WIN32
-constexpr Qt::CaseSensitivity pathCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity pathCase = Qt::CaseSensitive;
-#endif
 
 // Absolute, forward slashes, no "." or ".." parts, no trailing slash except on a root.
 QString comparable(const QString& path) {
@@ -40,7 +23,7 @@ QString comparable(const QString& path) {
 
 // Component-wise: "/home" holds "/home/ann" but not "/homework".
 bool holds(const QString& drive, const QString& path) {
-    if (!path.startsWith(drive, pathCase)) {
+    if (!path.startsWith(drive, DriveListOs::pathCase())) {
         return false;
     }
     return path.size() == drive.size() || drive.endsWith(QLatin1Char('/')) ||
@@ -49,7 +32,7 @@ bool holds(const QString& drive, const QString& path) {
 
 bool sameDrive(const QString& a, const QString& b) {
     return !a.isEmpty() && !b.isEmpty() &&
-           QString::compare(comparable(a), comparable(b), pathCase) == 0;
+           QString::compare(comparable(a), comparable(b), DriveListOs::pathCase()) == 0;
 }
 
 bool atOrUnder(const QString& path, QLatin1String folder) {
@@ -148,57 +131,12 @@ QString DriveList::driveOf(const QString& path) const {
 }
 
 QString DriveList::currentFolderOf(const QString& drive) const {
-#ifdef _WIN32
-    // Windows keeps a current folder for every drive letter.
-    if (drive.size() >= 2 && drive.size() <= 3 && drive.at(1) == QLatin1Char(':')) {
-        const std::wstring letter = drive.left(2).toStdWString();
-        wchar_t buffer[MAX_PATH * 4];
-        const DWORD length =
-            GetFullPathNameW(letter.c_str(), DWORD(std::size(buffer)), buffer, nullptr);
-        if (length > 0 && length < std::size(buffer)) {
-            return QString::fromWCharArray(buffer, int(length));
-        }
-        return drive;
+    const QString kept = DriveListOs::keptCurrentFolder(drive);
+    if (!kept.isEmpty()) {
+        return kept;
     }
-#endif
     const QString current = Paths::currentFolder();
     return sameDrive(driveOf(current), drive) ? QDir::toNativeSeparators(current) : drive;
-}
-
-bool DriveList::isReady(const QString& drive) const {
-    if (drive.isEmpty()) {
-        return false;
-    }
-#ifdef _WIN32
-    // A removable drive without a medium has no root folder.
-    return QFileInfo(drive).isDir();
-#else
-    DIR* dir = opendir(FileName::toNative(drive).constData());
-    if (dir == nullptr) {
-        return false;
-    }
-    closedir(dir);
-    return true;
-#endif
-}
-
-QStringList MountedDrives::drives() const {
-    QStringList result;
-#ifdef _WIN32
-    // Shown as the lower-case letter with a backslash: "c:\".
-    for (const QFileInfo& root : QDir::drives()) {
-        result.append(QDir::toNativeSeparators(root.absoluteFilePath()).toLower());
-    }
-#else
-    QFile table(QStringLiteral("/proc/self/mounts"));
-    if (table.open(QIODevice::ReadOnly)) {
-        result = parseMountTable(table.readAll());
-    }
-    if (result.isEmpty()) {
-        result.append(QStringLiteral("/"));
-    }
-#endif
-    return result;
 }
 
 }  // namespace quorvane

@@ -1,21 +1,11 @@
 #include "FolderListing.h"
 
-#include <QDir>
-#include <QFileInfo>
-
-#include "FileName.h"
+#include "FolderListingOs.h"
+#include "Paths.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dirent.h>
-#include <sys/stat.h>
-#include <cerrno>
-#endif
 
 namespace quorvane {
 
@@ -66,7 +56,7 @@ bool wildcardMatch(const std::u32string& pattern, const std::u32string& name) {
 
 // A ";"-separated pattern list compiled once per listing. An element ending in ".*" also
 // matches names without that extension, as "*.*" has always matched every name, dot or not.
-class Pattern {
+class Pattern final : public FolderListingOs::NameFilter {
 public:
     explicit Pattern(const QString& text) {
         std::u32string folded;
@@ -91,157 +81,52 @@ public:
                            [this](const std::u32string& p) { return wildcardMatch(p, scratch_); });
     }
 
+    bool accepts(QStringView name) const override { return matches(name); }
+
 private:
     std::vector<std::u32string> alternatives_;
     mutable std::u32string scratch_;
 };
-
-#ifdef _WIN32
-
-FolderList readFolder(const QString& folder, const Pattern& pattern) {
-    FolderList result;
-    const QString query =
-        QDir::toNativeSeparators(QDir(folder).absoluteFilePath(QStringLiteral("*")));
-    WIN32_FIND_DATAW data;
-    HANDLE handle =
-        FindFirstFileExW(reinterpret_cast<LPCWSTR>(query.utf16()), FindExInfoBasic, &data,
-                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
-        result.ok = code == ERROR_FILE_NOT_FOUND;  // an empty drive root has no "." entry
-        if (!result.ok) {
-            result.error = qt_error_string(static_cast<int>(code));
-        }
-        return result;
-    }
-    // A link to a folder carries the folder attribute, a link to a file does not.
-    const DWORD leftOut = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                          FILE_ATTRIBUTE_DEVICE;
-    do {
-        if ((data.dwFileAttributes & leftOut) != 0) {
-            continue;
-        }
-        const QString name = QString::fromWCharArray(data.cFileName);
-        if (pattern.matches(name)) {
-            result.names.append(name);
-        }
-    } while (FindNextFileW(handle, &data));
-    const DWORD code = GetLastError();
-    FindClose(handle);
-    if (code != ERROR_NO_MORE_FILES) {
-        result.names.clear();
-        result.error = qt_error_string(static_cast<int>(code));
-        return result;
-    }
-    result.ok = true;
-    return result;
-}
-
-QStringList readSubfolders(const QString& folder) {
-    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-}
-
-bool isFolderPath(const QString& path) {
-    return !path.isEmpty() && QFileInfo(path).isDir();
-}
-
-#else
-
-bool isRegularFile(int folderFd, const char* name) {
-    struct stat info;
-    return fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
-}
-
-bool isFolderAt(int folderFd, const char* name) {
-    struct stat info;
-    return fstatat(folderFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Qt's own folder classes would pass the names through the system encoding and lose held
-// bytes, so the folder is read here.
-QStringList readSubfolders(const QString& folder) {
-    QStringList names;
-    DIR* dir = opendir(FileName::toNative(folder).constData());
-    if (dir == nullptr) {
-        return names;
-    }
-    const int fd = dirfd(dir);
-    while (const dirent* entry = readdir(dir)) {
-        // Also skips "." and "..".
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const unsigned char type = entry->d_type;
-        if (type == DT_DIR ||
-            ((type == DT_LNK || type == DT_UNKNOWN) && isFolderAt(fd, entry->d_name))) {
-            names.append(FileName::fromNative(
-                QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name))));
-        }
-    }
-    closedir(dir);
-    return names;
-}
-
-bool isFolderPath(const QString& path) {
-    struct stat info;
-    return !path.isEmpty() && stat(FileName::toNative(path).constData(), &info) == 0 &&
-           S_ISDIR(info.st_mode);
-}
-
-FolderList readFolder(const QString& folder, const Pattern& pattern) {
-    FolderList result;
-    DIR* dir = opendir(FileName::toNative(folder).constData());
-    if (dir == nullptr) {
-        result.error = qt_error_string(errno);
-        return result;
-    }
-    const int fd = dirfd(dir);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (entry == nullptr) {
-            break;
-        }
-        // Also skips "." and "..".
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const unsigned char type = entry->d_type;
-        if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) {
-            continue;
-        }
-        // Held bytes never equal a pattern letter; "?" and "*" take them like any other.
-        const QString name =
-            FileName::fromNative(QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name)));
-        // Matching first spares a stat for every link the pattern leaves out anyway.
-        if (!pattern.matches(name)) {
-            continue;
-        }
-        if (type != DT_REG && !isRegularFile(fd, entry->d_name)) {
-            continue;
-        }
-        result.names.append(name);
-    }
-    const int readError = errno;
-    closedir(dir);
-    if (readError != 0) {
-        result.names.clear();
-        result.error = qt_error_string(readError);
-        return result;
-    }
-    result.ok = true;
-    return result;
-}
-
-#endif
 
 }  // namespace
 
 FolderList FolderListing::list(const QString& folder, const QString& pattern) {
     // The folder is read even for an empty pattern, so that a folder that cannot be read is
     // reported as such and not as an empty one.
-    FolderList result = readFolder(folder, Pattern(pattern));
+    FolderList result = FolderListingOs::readFiles(folder, Pattern(pattern));
     std::sort(result.names.begin(), result.names.end(), &FolderListing::lessThan);
+    return result;
+}
+
+FolderList FolderListing::listRecursive(const QString& folder, const QString& pattern) {
+    const Pattern filter(pattern);
+    FolderList result = FolderListingOs::readFiles(folder, filter);
+    if (!result.ok) {
+        return result;
+    }
+    // Depth first, without recursion: a deep tree costs no stack.
+    QStringList pending = FolderListingOs::readOwnSubfolders(folder);
+    while (!pending.isEmpty()) {
+        const QString relative = pending.takeLast();
+        const QString path = Paths::join(folder, relative);
+        const FolderList inside = FolderListingOs::readFiles(path, filter);
+        if (!inside.ok) {
+            result.unreadable.append({relative, inside.error});
+            continue;
+        }
+        const QString prefix = relative + u'/';
+        for (const QString& name : inside.names) {
+            result.names.append(prefix + name);
+        }
+        for (const QString& subfolder : FolderListingOs::readOwnSubfolders(path)) {
+            pending.append(prefix + subfolder);
+        }
+    }
+    std::sort(result.names.begin(), result.names.end(), &FolderListing::lessThan);
+    std::sort(result.unreadable.begin(), result.unreadable.end(),
+              [](const FolderProblem& a, const FolderProblem& b) {
+                  return FolderListing::lessThan(a.path, b.path);
+              });
     return result;
 }
 
@@ -250,13 +135,13 @@ bool FolderListing::matches(const QString& name, const QString& pattern) {
 }
 
 QStringList FolderListing::subfolders(const QString& folder) {
-    QStringList names = readSubfolders(folder);
+    QStringList names = FolderListingOs::readSubfolders(folder);
     std::sort(names.begin(), names.end(), &FolderListing::lessThan);
     return names;
 }
 
 bool FolderListing::isFolder(const QString& path) {
-    return isFolderPath(path);
+    return FolderListingOs::isFolder(path);
 }
 
 bool FolderListing::lessThan(const QString& a, const QString& b) {

@@ -1,14 +1,22 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace quorvane {
 
+// A subfolder whose files could not be listed, and the system's reason.
+struct FolderProblem {
+    QString path;  // from the listed folder, "/" between folders
+    QString reason;
+};
+
 struct FolderList {
     bool ok = false;    // false when the folder could not be read
-    QStringList names;  // file names only, no folder
+    QStringList names;  // file names only, no folder; with listRecursive paths from the folder
     QString error;      // the system's reason when !ok
+    QList<FolderProblem> unreadable;  // with listRecursive, in lessThan() order
 };
 
 // The files of one folder that a file pattern selects, in a fixed order: regular files
@@ -20,6 +28,13 @@ struct FolderList {
 class FolderListing {
 public:
     static FolderList list(const QString& folder, const QString& pattern);
+    // The same for the folder and every folder below it: the pattern is matched against
+    // the file names, and each file is named by its path from the folder ("/" between
+    // folders), the whole path sorted by lessThan(). Hidden folders are left out, and links
+    // to folders are not followed, so no folder is listed twice and no walk loops. A
+    // subfolder that cannot be read is named in `unreadable` and the listing goes on; only
+    // the folder itself failing makes it not ok.
+    static FolderList listRecursive(const QString& folder, const QString& pattern);
     static bool matches(const QString& name, const QString& pattern);
     static bool lessThan(const QString& a, const QString& b);
 

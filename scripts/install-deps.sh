@@ -1,14 +1,35 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that building, running and testing Quorvane need,
 # and only those that are missing, so a second call costs nothing.
+# Usage: scripts/install-deps.sh [--windows-check]
+#   --windows-check (or QUORVANE_WINDOWS_CHECK=1) adds the MinGW-w64 cross compiler that
+#   scripts/check-windows.sh needs; nothing else needs it.
 set -euo pipefail
+
+windows_check=${QUORVANE_WINDOWS_CHECK:-0}
+for arg in "$@"; do
+    case "$arg" in
+        --windows-check) windows_check=1 ;;
+        *) echo "usage: $0 [--windows-check]" >&2; exit 1 ;;
+    esac
+done
+
+if ! command -v dpkg-query >/dev/null 2>&1; then
+    echo "install-deps.sh: no dpkg on this system, nothing installed;" \
+         "install CMake, a C++20 compiler, Qt 6 and GoogleTest yourself." >&2
+    exit 0
+fi
 
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils fonts-dejavu-core
+    libzip-dev libpoppler-cpp-dev libxml2-dev libgsf-1-dev
 )
+if [ "$windows_check" = 1 ]; then
+    packages+=(g++-mingw-w64-x86-64-posix)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

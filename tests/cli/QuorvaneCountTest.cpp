@@ -3,7 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -16,6 +21,7 @@
 
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "CountJob.h"
 #include "CreationDates.h"
@@ -154,6 +160,10 @@ TEST_F(CliTest, ExitStatus) {
         {"too_many", {dir.path(), "*.*", "extra"}, 1, "too many"},
         {"unknown_option", {"--bogus", dir.path()}, 1, "bogus"},
         {"bad_case", {"--case", "shouting", dir.path()}, 1, "shouting"},
+        {"bad_format", {"--format", "xml", dir.path()}, 1, "unknown format \"xml\""},
+        {"format_needs_a_value", {dir.path(), "--format"}, 1, "format"},
+        {"bad_rule", {"--rule", "Unicode", dir.path()}, 1, "unknown rule \"Unicode\""},
+        {"nothing_matches_below_either", {"--recursive", dir.path(), "*.tx"}, 1, "matches *.tx"},
         {"empty_output", {"--output", "", dir.path()}, 1, "--output"},
         {"folder_is_a_file", {dir.filePath("tallix.txt")}, 1, "tallix.txt"},
         {"output_is_a_folder", {"--output", blocked.path(), dir.path()}, 3, "could not be written"},
@@ -178,6 +188,149 @@ TEST_F(CliTest, ExitStatus) {
         EXPECT_TRUE(run.err.contains(row.errorMentions)) << row.name << ": " << run.err.constData();
     }
     EXPECT_EQ(read(dir.filePath("tallix.txt")), QByteArray("an earlier report"));
+}
+
+// Creation times differ from run to run; everything else is compared byte for byte.
+QByteArray withoutTimes(QByteArray report) {
+    static const QRegularExpression time(
+        QStringLiteral("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d"));
+    return QString::fromUtf8(report).replace(time, QStringLiteral("<time>")).toUtf8();
+}
+
+// The report format and the word rule: the name options and the letter case shape only
+// the text report.
+TEST_F(CliTest, FormatsAndRules) {
+    write("greek.txt", "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac "
+                       "\xce\xba\xce\xb5\xce\xaf\xce\xbc\xce\xb5\xce\xbd\xce\xb1\nend\nNext");
+    const struct {
+        QStringList options;
+        QByteArray report;
+    } rows[] = {
+        {{}, "Beta file.md (2 Words)\r\ngreek.txt (1 Words)\r\n\r\nTotal Words: 3\r\n"},
+        {{"--rule", "classic"},
+         "Beta file.md (2 Words)\r\ngreek.txt (1 Words)\r\n\r\nTotal Words: 3\r\n"},
+        {{"--rule", "unicode", "--numbered"},
+         "1. Beta file.md (2 Words)\r\n2. greek.txt (4 Words)\r\n\r\nTotal Words: 6\r\n"},
+        {{"--format", "text", "--case", "upper"},
+         "BETA FILE.MD (2 WORDS)\r\nGREEK.TXT (1 WORDS)\r\n\r\nTotal Words: 3\r\n"},
+        {{"--format", "csv", "--numbered", "--remove-extension", "--case", "upper"},
+         "index,name,path,words,created\r\n1,Beta file.md,Beta file.md,2,<time>\r\n"
+         "2,greek.txt,greek.txt,1,<time>\r\n"},
+        {{"--format", "tsv", "--rule", "unicode"},
+         "index\tname\tpath\twords\tcreated\r\n1\tBeta file.md\tBeta file.md\t2\t<time>\r\n"
+         "2\tgreek.txt\tgreek.txt\t4\t<time>\r\n"},
+    };
+    for (const auto& row : rows) {
+        const CounterRun run =
+            runCounter(row.options + QStringList{"--output", "-", dir.path(), "greek.txt;Beta*"});
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_EQ(withoutTimes(run.out), row.report) << qPrintable(row.options.join(' '));
+    }
+
+    // JSON, into a file of the user's: what was counted and how, and every file.
+    QTemporaryDir out;
+    const CounterRun json =
+        runCounter({"--format", "json", "--rule", "unicode", "--document-text", "--output",
+                    out.filePath("report.json"), dir.path(), "greek.txt;Beta*"});
+    EXPECT_EQ(json.exitCode, 0) << json.err.constData();
+    const QJsonObject report = QJsonDocument::fromJson(read(out.filePath("report.json"))).object();
+    EXPECT_EQ(report["version"].toString(), "1.0.0");
+    EXPECT_EQ(report["folder"].toString(), dir.path());
+    EXPECT_EQ(report["pattern"].toString(), "greek.txt;Beta*");
+    EXPECT_EQ(report["rule"].toString(), "unicode");
+    EXPECT_TRUE(report["documentText"].toBool());
+    EXPECT_EQ(report["total"].toInteger(), 6);
+    const QJsonArray files = report["files"].toArray();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files[1].toObject()["path"].toString(), "greek.txt");
+    EXPECT_EQ(files[1].toObject()["index"].toInteger(), 2);
+    EXPECT_EQ(files[1].toObject()["words"].toInteger(), 4);
+    EXPECT_TRUE(files[1].toObject()["created"].isString());
+    EXPECT_EQ(report["notCounted"].toArray().size(), 0);
+
+    // The folder's own report takes whatever the format writes; files that could not be
+    // read are named in it too.
+    const CounterRun csv = runCounter({"--format", "csv", dir.path(), "*.md"});
+    EXPECT_EQ(csv.exitCode, 0) << csv.err.constData();
+    EXPECT_EQ(withoutTimes(read(dir.filePath("tallix.txt"))),
+              "index,name,path,words,created\r\n1,Beta file.md,Beta file.md,2,<time>\r\n");
+    const CounterRun unreadable =
+        runCounter({"--format", "json", "--output", "-", "/proc/self", "mem;stat"});
+    EXPECT_EQ(unreadable.exitCode, 2) << unreadable.err.constData();
+    const QJsonArray notCounted =
+        QJsonDocument::fromJson(unreadable.out).object()["notCounted"].toArray();
+    ASSERT_EQ(notCounted.size(), 1);
+    EXPECT_EQ(notCounted[0].toObject()["name"].toString(), "mem");
+    EXPECT_EQ(notCounted[0].toObject()["reason"].toString(), "Input/output error");
+}
+
+// Subfolders: paths from the folder, numbered over the whole list, the name options on the
+// file name only; hidden folders, links to folders and every tallix.txt left out.
+TEST_F(CliTest, RecursiveCountsSubfolders) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("sub_dir/deep_er"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(".hid"));
+    write("sub_dir/inner-file.txt", "three small words");
+    write("sub_dir/tallix.txt", "an earlier report below");
+    write("sub_dir/deep_er/z.md", "one two");
+    write(".hid/x.txt", "never listed");
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("sub_dir/loop")));
+    ASSERT_TRUE(QFile::link(dir.filePath("sub_dir"), dir.filePath("again")));
+    const struct {
+        QStringList options;
+        QByteArray report;
+    } rows[] = {
+        {{"--numbered", "--remove-extension", "--underscores", "--hyphens"},
+         "1. alpha one draft (3 Words)\r\n2. Beta file (2 Words)\r\n3. gamma (3 Words)\r\n"
+         "4. sub_dir/deep_er/z (2 Words)\r\n5. sub_dir/inner file (3 Words)\r\n"
+         "\r\nTotal Words: 13\r\n"},
+        {{"--case", "upper"},
+         "ALPHA_ONE-DRAFT.TXT (3 WORDS)\r\nBETA FILE.MD (2 WORDS)\r\nGAMMA.TAR.GZ (3 WORDS)\r\n"
+         "SUB_DIR/DEEP_ER/Z.MD (2 WORDS)\r\nSUB_DIR/INNER-FILE.TXT (3 WORDS)\r\n"
+         "\r\nTotal Words: 13\r\n"},
+        {{"--format", "csv", "--underscores"},
+         "index,name,path,words,created\r\n1,alpha_one-draft.txt,alpha_one-draft.txt,3,<time>\r\n"
+         "2,Beta file.md,Beta file.md,2,<time>\r\n3,gamma.tar.gz,gamma.tar.gz,3,<time>\r\n"
+         "4,z.md,sub_dir/deep_er/z.md,2,<time>\r\n"
+         "5,inner-file.txt,sub_dir/inner-file.txt,3,<time>\r\n"},
+    };
+    for (const auto& row : rows) {
+        const CounterRun run =
+            runCounter(row.options + QStringList{"--recursive", "--output", "-", dir.path()});
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        EXPECT_EQ(withoutTimes(run.out), row.report) << qPrintable(row.options.join(' '));
+    }
+    // Written into the folder, the report is not counted in the next run either.
+    for (int runNumber = 0; runNumber < 2; ++runNumber) {
+        const CounterRun own = runCounter({"--recursive", dir.path(), "*.md"});
+        EXPECT_EQ(own.exitCode, 0) << own.err.constData();
+        EXPECT_EQ(read(dir.filePath("tallix.txt")),
+                  "Beta file.md (2 Words)\r\nsub_dir/deep_er/z.md (2 Words)\r\n"
+                  "\r\nTotal Words: 4\r\n");
+    }
+    EXPECT_EQ(read(dir.filePath("sub_dir/tallix.txt")), "an earlier report below");
+}
+
+// A subfolder that cannot be listed (here: its path is longer than the system opens) is
+// named on standard error with the reason, and the rest is counted: exit 2.
+TEST_F(CliTest, RecursiveNamesSubfoldersThatCannotBeListed) {
+    const QByteArray part(200, 'n');
+    std::vector<int> fds = {::open(QFile::encodeName(dir.path()).constData(), O_RDONLY)};
+    const int depth = 4200 / (part.size() + 1) + 1;
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), part.constData(), 0755), 0);
+        fds.push_back(::openat(fds.back(), part.constData(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+    }
+    const CounterRun run = runCounter({"--recursive", "--output", "-", dir.path(), "*.md"});
+    for (int level = depth; level > 0; --level) {
+        ::close(fds[level]);
+        ::unlinkat(fds[level - 1], part.constData(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+    EXPECT_EQ(run.exitCode, 2) << run.err.constData();
+    EXPECT_TRUE(run.err.contains("not listed: " + part + "/" + part)) << run.err.constData();
+    EXPECT_TRUE(run.err.contains(": File name too long")) << run.err.constData();
+    EXPECT_EQ(run.out, "Beta file.md (2 Words)\r\n\r\nTotal Words: 2\r\n");
 }
 
 TEST_F(CliTest, UnreadableFileStillGivesAReport) {
@@ -466,11 +619,30 @@ TEST(CliInfo, HelpAndVersion) {
     const CounterRun helpAll = runCounter({"--help-all"});
     EXPECT_EQ(helpAll.exitCode, 0) << helpAll.err.constData();
     EXPECT_TRUE(helpAll.out.contains("--numbered"));
-    for (const char* option : {"--numbered", "--date-created", "--remove-extension",
-                               "--underscores", "--hyphens", "--case", "--output"}) {
+    for (const char* option :
+         {"--numbered", "--date-created", "--remove-extension", "--underscores", "--hyphens",
+          "--case", "--output", "--format", "--rule", "--document-text", "--recursive"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
     }
     EXPECT_FALSE(help.out.contains("yield"));
+}
+
+// The counter runs on servers without a display or its libraries: Qt Core only.
+TEST(CliInfo, LinksNoDesktopLibrary) {
+    const QString ldd = QStandardPaths::findExecutable(QStringLiteral("ldd"));
+    if (ldd.isEmpty()) {
+        GTEST_SKIP() << "no ldd on this machine";
+    }
+    QProcess process;
+    process.start(ldd, {QStringLiteral(QUORVANE_COUNT_BIN)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    const QByteArray libraries = process.readAllStandardOutput();
+    // Proves that the list is the real one and not an empty answer.
+    ASSERT_TRUE(libraries.contains("libQt6Core")) << libraries.constData();
+    for (const char* desktop : {"libQt6Gui", "libQt6Widgets"}) {
+        EXPECT_FALSE(libraries.contains(desktop)) << desktop << " in\n" << libraries.constData();
+    }
 }
 
 }  // namespace

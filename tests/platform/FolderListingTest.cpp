@@ -13,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -345,6 +347,117 @@ TEST(FileName, RandomNamesRoundTrip) {
         ASSERT_EQ(FileName::fromNative(text.toUtf8()), text);
         ASSERT_EQ(FileName::toNative(text), text.toUtf8());
         ASSERT_FALSE(FileName::holdsBytes(text));
+    }
+}
+
+// A tree with every kind of entry a walk through subfolders has to sort out.
+class Tree {
+public:
+    Tree() {
+        for (const char* file : {"a.txt", "B.md", "tallix.txt", ".hidden.txt", "sub/c.txt",
+                                 "sub/tallix.txt", "sub/deeper/d.TXT", "sub/deeper/tallix.txt",
+                                 "Sub2/f.txt", ".hidden dir/e.txt", "sub/.inner/h.txt"}) {
+            const QString path = dir.filePath(QString::fromLatin1(file));
+            QDir().mkpath(QFileInfo(path).path());
+            touch(path);
+        }
+        QDir().mkpath(dir.filePath("empty/emptier"));
+        const QByteArray native = QFile::encodeName(dir.path()) + '/';
+        ::mkdir((native + kLatinFolder).constData(), 0755);
+        touchBytes(native + kLatinFolder + "/g.txt");
+        QFile::link(dir.filePath("sub"), dir.filePath("linkdir"));
+        QFile::link(dir.path(), dir.filePath("Sub2/loop"));  // back to the top: a loop
+        QFile::link(dir.filePath("a.txt"), dir.filePath("filelink.txt"));
+        ::mkfifo(QFile::encodeName(dir.filePath("sub/pipe.txt")).constData(), 0644);
+    }
+    ~Tree() {
+        const QByteArray native = QFile::encodeName(dir.path()) + '/';
+        ::unlink((native + kLatinFolder + "/g.txt").constData());
+        ::rmdir((native + kLatinFolder).constData());
+    }
+    QTemporaryDir dir;
+};
+
+// The pattern picks file names, never folder names; paths are sorted as wholes.
+TEST(FolderListingRecursive, ListsEveryFileBelowOnce) {
+    const Tree tree;
+    const QString g = held(kLatinFolder) + "/g.txt";
+    const struct {
+        const char* pattern;
+        QStringList expected;
+    } rows[] = {
+        {"*.*",
+         {"a.txt", "B.md", g, "filelink.txt", "sub/c.txt", "sub/deeper/d.TXT",
+          "sub/deeper/tallix.txt", "sub/tallix.txt", "Sub2/f.txt", "tallix.txt"}},
+        {"*.txt",
+         {"a.txt", g, "filelink.txt", "sub/c.txt", "sub/deeper/d.TXT", "sub/deeper/tallix.txt",
+          "sub/tallix.txt", "Sub2/f.txt", "tallix.txt"}},
+        {"TALLIX.TXT", {"sub/deeper/tallix.txt", "sub/tallix.txt", "tallix.txt"}},
+        {"d*", {"sub/deeper/d.TXT"}},
+        {"sub*;empty*;linkdir", {}},
+        {"", {}},
+    };
+    for (const auto& row : rows) {
+        const FolderList list = FolderListing::listRecursive(tree.dir.path(), row.pattern);
+        EXPECT_TRUE(list.ok) << qPrintable(list.error);
+        EXPECT_TRUE(list.unreadable.isEmpty());
+        EXPECT_EQ(list.names, row.expected)
+            << row.pattern << ": " << qPrintable(list.names.join(" | "));
+    }
+    // Every listed path opens from the top folder, held bytes and all.
+    for (const QString& path : FolderListing::listRecursive(tree.dir.path(), "*.*").names) {
+        const int fd = ::open(FileName::toNative(tree.dir.filePath(path)).constData(), O_RDONLY);
+        EXPECT_GE(fd, 0) << qPrintable(FileName::display(path));
+        ::close(fd);
+    }
+    // One folder alone is listed as before.
+    EXPECT_EQ(FolderListing::list(tree.dir.path(), "*.*").names,
+              (QStringList{"a.txt", "B.md", "filelink.txt", "tallix.txt"}));
+}
+
+TEST(FolderListingRecursive, FolderThatCannotBeReadFailsTheListing) {
+    QTemporaryDir dir;
+    for (const QString& folder : {dir.filePath("missing"), QString()}) {
+        const FolderList list = FolderListing::listRecursive(folder, "*.*");
+        EXPECT_FALSE(list.ok);
+        EXPECT_FALSE(list.error.isEmpty());
+        EXPECT_TRUE(list.names.isEmpty());
+    }
+}
+
+// A subfolder below the longest path the system opens is named with the reason, and the
+// rest of the tree is still listed.
+TEST(FolderListingRecursive, SubfolderThatCannotBeReadIsNamed) {
+    QTemporaryDir dir;
+    touch(dir.filePath("top.txt"));
+    const QByteArray part(200, 'n');
+    std::vector<int> fds = {::open(QFile::encodeName(dir.path()).constData(), O_RDONLY)};
+    const int depth = 4200 / (part.size() + 1) + 1;
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), part.constData(), 0755), 0);
+        fds.push_back(::openat(fds.back(), part.constData(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+        ::close(::openat(fds.back(), "x.txt", O_CREAT | O_WRONLY, 0644));
+    }
+    const FolderList list = FolderListing::listRecursive(dir.path(), "*.txt");
+    // Cleaned up from the bottom by handle: no path that long opens.
+    for (int level = depth; level > 0; --level) {
+        ::unlinkat(fds[level], "x.txt", 0);
+        ::close(fds[level]);
+        ::unlinkat(fds[level - 1], part.constData(), AT_REMOVEDIR);
+    }
+    ::close(fds[0]);
+
+    EXPECT_TRUE(list.ok) << qPrintable(list.error);
+    ASSERT_EQ(list.unreadable.size(), 1);
+    const FolderProblem& problem = list.unreadable.first();
+    EXPECT_EQ(problem.reason, qt_error_string(ENAMETOOLONG));
+    EXPECT_GT(dir.filePath(problem.path).toUtf8().size(), 4095);
+    ASSERT_GE(list.names.size(), 2);
+    EXPECT_TRUE(list.names.contains(QString::fromLatin1(part) + "/x.txt"));
+    EXPECT_EQ(list.names.last(), "top.txt");
+    for (const QString& name : list.names) {
+        EXPECT_LT(dir.filePath(name).toUtf8().size(), 4096);
     }
 }
 

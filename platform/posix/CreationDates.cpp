@@ -1,17 +1,11 @@
 #include "CreationDates.h"
 
-#ifdef __linux__
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include "FileName.h"
-#else
-#include <QFileInfo>
-#endif
 
 namespace quorvane {
-
-#ifdef __linux__
 
 namespace {
 
@@ -48,19 +42,5 @@ QDateTime CreationDates::dateCreated(const QString& path) const {
     }
     return localTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
 }
-
-#else
-
-QDateTime CreationDates::dateCreated(const QString& path) const {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
-        return {};
-    }
-    // Some file systems keep no birth time.
-    const QDateTime born = info.birthTime();
-    return born.isValid() ? born.toLocalTime() : info.lastModified().toLocalTime();
-}
-
-#endif
 
 }  // namespace quorvane

@@ -1,20 +1,12 @@
 #include "DesktopOpener.h"
 
-#ifdef _WIN32
 #include <QByteArray>
 
 #include <windows.h>
 
 #include <shellapi.h>
-#else
-#include <QDesktopServices>
-#include <QGuiApplication>
-#include <QUrl>
-#endif
 
 namespace quorvane {
-
-#ifdef _WIN32
 
 bool SystemDesktopOpener::open(const QString& operation, const QString& target,
                                const QString& parameters, const QString& directory,
@@ -35,28 +27,5 @@ bool SystemDesktopOpener::open(const QString& operation, const QString& target,
 bool DesktopOpener::hasSystemOpenWith() const {
     return true;
 }
-
-#else
-
-bool SystemDesktopOpener::open(const QString& operation, const QString& target,
-                               const QString& parameters, const QString& directory,
-                               int showCommand) {
-    // The desktop's opener knows one verb and takes no parameters or window placement.
-    Q_UNUSED(operation);
-    Q_UNUSED(parameters);
-    Q_UNUSED(showCommand);
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr ||
-        target.trimmed().isEmpty()) {
-        return false;
-    }
-    const QUrl url = QUrl::fromUserInput(target, directory);
-    return url.isValid() && QDesktopServices::openUrl(url);
-}
-
-bool DesktopOpener::hasSystemOpenWith() const {
-    return false;
-}
-
-#endif
 
 }  // namespace quorvane
