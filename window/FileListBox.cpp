@@ -1,14 +1,32 @@
 #include "FileListBox.h"
 
+#include <QPointer>
+#include <QStringListModel>
+
+#include <chrono>
+#include <future>
+
+#include "EventLoop.h"
 #include "FileName.h"
 #include "FolderListing.h"
 
 namespace quorvane {
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+namespace {
+
+// A listing that takes longer than this lets the window handle its events meanwhile; a
+// shorter one (nearly every folder) is over before anything else can happen.
+constexpr std::chrono::milliseconds kListWithoutYielding{5};
+
+}  // namespace
+
+FileListBox::FileListBox(QWidget* parent)
+    : QListView(parent), rows_(new QStringListModel(this)) {
     // Folders with many thousand files must list quickly.
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setModel(rows_);
 }
 
 void FileListBox::setPath(const QString& folder) {
@@ -16,19 +34,37 @@ void FileListBox::setPath(const QString& folder) {
     refresh();
 }
 
+int FileListBox::count() const {
+    return rows_->rowCount();
+}
+
+QString FileListBox::textAt(int row) const {
+    return rows_->index(row).data().toString();
+}
+
 void FileListBox::refresh() {
-    const FolderList listing = FolderListing::list(path_, pattern_);
-    names_ = listing.ok ? listing.names : QStringList();
-    setUpdatesEnabled(false);
-    clear();
+    const quint64 listing = ++listing_;
+    std::future<FolderList> pending =
+        std::async(std::launch::async, &FolderListing::list, path_, pattern_);
+    if (pending.wait_for(kListWithoutYielding) != std::future_status::ready) {
+        const QPointer<FileListBox> alive(this);
+        do {
+            EventLoop::yield();
+        } while (pending.wait_for(kListWithoutYielding) != std::future_status::ready);
+        // Gone, or listed again meanwhile: the newer listing stands.
+        if (alive.isNull() || listing != listing_) {
+            return;
+        }
+    }
+    const FolderList result = pending.get();
+    names_ = result.ok ? result.names : QStringList();
     // names_ keeps the bytes the count opens the files by; the rows show them readably.
     QStringList shown;
     shown.reserve(names_.size());
     for (const QString& name : names_) {
         shown.append(FileName::display(name));
     }
-    addItems(shown);
-    setUpdatesEnabled(true);
+    rows_->setStringList(shown);
     emit refreshed();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
 #include <QStringList>
+
+class QStringListModel;
 
 namespace quorvane {
 
@@ -9,7 +11,7 @@ namespace quorvane {
 // count walks them. Setting the folder lists it at once; a new pattern takes effect at
 // the next listing (a folder change or refresh()). A folder that cannot be read lists
 // nothing.
-class FileListBox : public QListWidget {
+class FileListBox : public QListView {
     Q_OBJECT
 public:
     explicit FileListBox(QWidget* parent = nullptr);
@@ -20,11 +22,15 @@ public:
     QString pattern() const { return pattern_; }
     void setPattern(const QString& pattern) { pattern_ = pattern; }
 
-    // Reads the folder again.
+    // Reads the folder again. A folder of many thousand files is read on another thread
+    // while the window goes on handling its events; the list is up to date on return.
     void refresh();
 
-    // The names as listed, in list order.
+    // The names as listed, in list order (undecodable bytes kept; see FileName).
     const QStringList& names() const { return names_; }
+    // The rows as shown.
+    int count() const;
+    QString textAt(int row) const;
 
 signals:
     // After every listing, with path() and pattern() as they were used.
@@ -34,6 +40,8 @@ private:
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
     QStringList names_;
+    QStringListModel* rows_ = nullptr;
+    quint64 listing_ = 0;  // which refresh() is the latest
 };
 
 }  // namespace quorvane
