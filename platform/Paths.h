@@ -7,6 +7,11 @@ namespace quorvane {
 // Path text as this system spells it.
 class Paths {
 public:
+    // A path as the lists keep it: absolute, this system's separators, no "." or ".."
+    // parts, no separator at the end but at a root; empty for an empty path. Worked out
+    // as text, so names holding undecodable bytes (see FileName) keep them; ".." here
+    // is the parent of what the text names, as the folder list shows it.
+    static QString normalise(const QString& path);
     // A name in a folder, with one separator between them, none doubled at a root. No
     // folder gives the bare name, never a path at the file-system root.
     static QString join(const QString& folder, const QString& name);

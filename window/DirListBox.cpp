@@ -7,6 +7,7 @@
 
 #include "FileName.h"
 #include "FolderListing.h"
+#include "Paths.h"
 
 namespace quorvane {
 
@@ -44,13 +45,7 @@ DirListBox::DirListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 QString DirListBox::normalisedPath(const QString& path) {
-    if (path.trimmed().isEmpty()) {
-        return {};
-    }
-    // An absolute path is cleaned as text: Qt resolves a path that is not yet clean through
-    // the system encoding, which would lose the bytes a name holds.
-    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir(path).absolutePath();
-    return QDir::toNativeSeparators(QDir::cleanPath(absolute));
+    return Paths::normalise(path);
 }
 
 QString DirListBox::pathOf(const QListWidgetItem* item) {
@@ -106,7 +101,7 @@ void DirListBox::rebuild() {
     const QDir open(QDir::fromNativeSeparators(path_));
     for (const QString& name : FolderListing::subfolders(path_)) {
         auto* item = new QListWidgetItem(closedIcon, FileName::display(name), this);
-        item->setData(kPathRole, QDir::toNativeSeparators(open.absoluteFilePath(name)));
+        item->setData(kPathRole, Paths::join(path_, name));
         item->setData(kLevelRole, level);
     }
     setCurrentItem(openItem_);

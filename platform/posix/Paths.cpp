@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include <QDir>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,16 @@
 #include "SystemError.h"
 
 namespace quorvane {
+
+QString Paths::normalise(const QString& path) {
+    if (path.trimmed().isEmpty()) {
+        return {};
+    }
+    // Qt resolves a relative or unclean path through the system encoding, which would lose
+    // the bytes a name holds; joining and cleaning text does not.
+    const QString absolute = path.startsWith(u'/') ? path : join(currentFolder(), path);
+    return QDir::cleanPath(absolute);
+}
 
 QString Paths::join(const QString& folder, const QString& name) {
     if (folder.isEmpty() || folder.endsWith(u'/')) {

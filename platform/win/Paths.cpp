@@ -5,6 +5,13 @@
 
 namespace quorvane {
 
+QString Paths::normalise(const QString& path) {
+    if (path.trimmed().isEmpty()) {
+        return {};
+    }
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir(path).absolutePath()));
+}
+
 QString Paths::join(const QString& folder, const QString& name) {
     if (folder.isEmpty() || folder.endsWith(u'\\') || folder.endsWith(u'/')) {
         return folder + name;

@@ -496,6 +496,14 @@ TEST_F(CliTest, ReportTargets) {
     EXPECT_TRUE(QFileInfo(elsewhere.filePath("link.txt")).isSymLink());
     EXPECT_TRUE(read(elsewhere.filePath("real.txt")).endsWith("Total Words: 8\r\n"));
 
+    // Standard output closed: the reason is the system's, and no report is claimed.
+    const CounterRun closed = runCounter(
+        {"-c", "exec \"$0\" --output - \"$1\" >&-", QUORVANE_COUNT_BIN, dir.path()}, {},
+        QStringLiteral("/bin/sh"));
+    EXPECT_EQ(closed.exitCode, 3);
+    EXPECT_TRUE(closed.err.contains("cannot write to standard output: Bad file descriptor"))
+        << closed.err.constData();
+
     // A report named like a counted file is not counted, in this run or the next.
     for (int runNumber = 0; runNumber < 2; ++runNumber) {
         const CounterRun own = runCounter({"--output", dir.filePath("Beta file.md"), dir.path()});
