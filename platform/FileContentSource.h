@@ -24,6 +24,9 @@ public:
     bool canReadAt() const override;
     qint64 size() const override { return size_; }
     qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) override;
+    // A name that reaches the open file itself even if its own name has moved on since,
+    // for libraries that open files only by name.
+    QString openName() const;
 
 private:
     struct Handle;
@@ -31,6 +34,7 @@ private:
     QString error_;
     FileIdentity identity_;
     qint64 size_ = -1;
+    QString path_;
 };
 
 }  // namespace quorvane

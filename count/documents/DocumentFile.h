@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "FileContentSource.h"
 #include "FileIdentity.h"
 
 namespace quorvane {
@@ -14,22 +15,19 @@ public:
     DocumentFile() = default;
     DocumentFile(const DocumentFile&) = delete;
     DocumentFile& operator=(const DocumentFile&) = delete;
-    ~DocumentFile();
 
     bool open(const QString& path, const FileIdentity& expected);
     void close();
-    // -1 on failure, with the reason in errorString().
+    // -1 on failure, with the reason in errorString(); fewer bytes only at the end.
     qint64 readAt(qint64 offset, char* buffer, qint64 size);
     qint64 size() const { return size_; }
-    int descriptor() const { return fd_; }
     // A name that reaches this very file, for libraries that open files by name.
-    QString openName() const;
+    QString openName() const { return file_.openName(); }
     QString errorString() const { return error_; }
 
 private:
-    int fd_ = -1;
+    FileContentSource file_;
     qint64 size_ = 0;
-    QString path_;
     QString error_;
 };
 

@@ -8,13 +8,13 @@
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 
 #include "DocumentFile.h"
+#include "FileName.h"
 #include "TextSink.h"
 #include "Windows1252.h"
 
@@ -106,18 +106,13 @@ bool WordBinaryReader::start() {
         }
     });
     streams_ = std::make_unique<Streams>();
-    const int fd = ::dup(file_.descriptor());
-    FILE* stdioFile = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
-    if (stdioFile == nullptr) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return failStart(QStringLiteral("the file cannot be read"));
+    // By the name that reaches the very file the count checked.
+    GError* opening = nullptr;
+    streams_->file = gsf_input_stdio_new(FileName::toNative(file_.openName()).constData(), &opening);
+    if (opening != nullptr) {
+        g_error_free(opening);
     }
-    // gsf closes the stream with its input.
-    streams_->file = gsf_input_stdio_new_FILE("document", stdioFile, FALSE);
     if (streams_->file == nullptr) {
-        std::fclose(stdioFile);
         return failStart(QStringLiteral("the file cannot be read"));
     }
     GError* error = nullptr;

@@ -29,6 +29,7 @@ FileContentSource::~FileContentSource() {
 
 bool FileContentSource::open(const QString& path) {
     close();
+    path_ = path;
     error_.clear();
     identity_ = {};
     size_ = -1;
@@ -106,6 +107,18 @@ qint64 FileContentSource::readAt(qint64 offset, char* buffer, qint64 size, QStri
             return -1;
         }
     }
+}
+
+QString FileContentSource::openName() const {
+    // The descriptor's own entry reaches the checked file even if the name moved on.
+    if (handle_->fd >= 0) {
+        const QByteArray own = "/proc/self/fd/" + QByteArray::number(handle_->fd);
+        struct stat info;
+        if (::stat(own.constData(), &info) == 0) {
+            return QString::fromLatin1(own);
+        }
+    }
+    return path_;
 }
 
 void FileContentSource::close() {

@@ -19,6 +19,7 @@ FileContentSource::~FileContentSource() {
 
 bool FileContentSource::open(const QString& path) {
     close();
+    path_ = path;
     error_.clear();
     identity_ = {};
     if (!QFileInfo(path).isFile()) {
@@ -52,6 +53,10 @@ bool FileContentSource::canReadAt() const {
 qint64 FileContentSource::readAt(qint64, char*, qint64, QString& error) {
     error = QStringLiteral("not supported");
     return -1;
+}
+
+QString FileContentSource::openName() const {
+    return path_;
 }
 
 void FileContentSource::close() {
