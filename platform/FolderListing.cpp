@@ -88,13 +88,52 @@ private:
     mutable std::u32string scratch_;
 };
 
+// What lessThan compares, worked out once per name: every UTF-16 unit case-folded as
+// QString::compare(..., Qt::CaseInsensitive) folds it, the second unit of a surrogate
+// pair standing for the whole folded code point.
+std::u32string sortKey(const QString& name) {
+    std::u32string key(static_cast<size_t>(name.size()), U'\0');
+    char16_t last = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name[i].unicode();
+        char32_t folded = unit;
+        if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last)) {
+            folded = QChar::toCaseFolded(QChar::surrogateToUcs4(last, unit));
+        } else if (!QChar::isSurrogate(unit)) {
+            folded = QChar::toCaseFolded(char32_t{unit});
+        }
+        last = unit;
+        key[static_cast<size_t>(i)] = folded;
+    }
+    return key;
+}
+
 }  // namespace
+
+void FolderListing::sort(QStringList& names) {
+    // A large folder is sorted by keys made once, not folded again in every comparison.
+    std::vector<std::pair<std::u32string, qsizetype>> keyed;
+    keyed.reserve(static_cast<size_t>(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        keyed.emplace_back(sortKey(names[i]), i);
+    }
+    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+        const int order = a.first.compare(b.first);
+        return order != 0 ? order < 0 : names[a.second] < names[b.second];
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (const auto& entry : keyed) {
+        sorted.append(std::move(names[entry.second]));
+    }
+    names = std::move(sorted);
+}
 
 FolderList FolderListing::list(const QString& folder, const QString& pattern) {
     // The folder is read even for an empty pattern, so that a folder that cannot be read is
     // reported as such and not as an empty one.
     FolderList result = FolderListingOs::readFiles(folder, Pattern(pattern));
-    std::sort(result.names.begin(), result.names.end(), &FolderListing::lessThan);
+    sort(result.names);
     return result;
 }
 
@@ -122,7 +161,7 @@ FolderList FolderListing::listRecursive(const QString& folder, const QString& pa
             pending.append(prefix + subfolder);
         }
     }
-    std::sort(result.names.begin(), result.names.end(), &FolderListing::lessThan);
+    sort(result.names);
     std::sort(result.unreadable.begin(), result.unreadable.end(),
               [](const FolderProblem& a, const FolderProblem& b) {
                   return FolderListing::lessThan(a.path, b.path);
@@ -136,7 +175,7 @@ bool FolderListing::matches(const QString& name, const QString& pattern) {
 
 QStringList FolderListing::subfolders(const QString& folder) {
     QStringList names = FolderListingOs::readSubfolders(folder);
-    std::sort(names.begin(), names.end(), &FolderListing::lessThan);
+    sort(names);
     return names;
 }
 

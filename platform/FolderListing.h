@@ -37,6 +37,8 @@ public:
     static FolderList listRecursive(const QString& folder, const QString& pattern);
     static bool matches(const QString& name, const QString& pattern);
     static bool lessThan(const QString& a, const QString& b);
+    // Puts names in lessThan's order, faster than sorting with it.
+    static void sort(QStringList& names);
 
     // The folders directly inside a folder (links to folders too), hidden ones and "." and
     // ".." left out, in lessThan() order; empty when the folder cannot be read. Names and
