@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef QUORVANE_POSIX_TESTS
 #include <unistd.h>
 #endif
 
@@ -141,7 +141,7 @@ TEST_F(SettingsStoreTest, UnwritablePlacesFailWithoutCrashing) {
 }
 
 // Permission bits that forbid reading: POSIX only.
-#ifndef _WIN32
+#ifdef QUORVANE_POSIX_TESTS
 TEST_F(SettingsStoreTest, UnreadableFileReadsAsDefaults) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "permissions do not bind the superuser";
