@@ -42,6 +42,7 @@ QSettings& SettingsStore::open(const QString& application) const {
     }
     entry->settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                   application, application);
+    entry->found.clear();
     const QFileInfo file(entry->settings->fileName());
     entry->modified = file.exists() ? file.lastModified() : QDateTime();
     entry->size = file.exists() ? file.size() : -1;
@@ -51,9 +52,20 @@ QSettings& SettingsStore::open(const QString& application) const {
 QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
                             const QString& defaultValue) const {
     const QSettings& settings = open(application);
-    const QVariant value = settings.value(keyPath(section, key));
+    const QString path = keyPath(section, key);
+    Opened& entry = *opened_[application];
+    const auto known = entry.found.constFind(path);
+    if (known != entry.found.constEnd()) {
+        return known->value_or(defaultValue);
+    }
+    const std::optional<QString> text = textOf(settings.value(path));
+    entry.found.insert(path, text);
+    return text.value_or(defaultValue);
+}
+
+std::optional<QString> SettingsStore::textOf(const QVariant& value) {
     if (!value.isValid()) {
-        return defaultValue;
+        return std::nullopt;
     }
     // Our own writes always come back as plain text. A hand-edited file can hold an
     // unquoted "a, b", which the file format reads as a list: give the text back rather
@@ -66,13 +78,15 @@ QString SettingsStore::read(const QString& application, const QString& section, 
         case QMetaType::QByteArray:
             return QString::fromUtf8(value.toByteArray());
         default:
-            return value.canConvert<QString>() ? value.toString() : defaultValue;
+            return value.canConvert<QString>() ? std::optional<QString>(value.toString())
+                                               : std::nullopt;
     }
 }
 
 bool SettingsStore::write(const QString& application, const QString& section, const QString& key,
                           const QString& text) {
     QSettings& settings = open(application);
+    opened_[application]->found.clear();
     settings.setValue(keyPath(section, key), text);
     settings.sync();
     // Our own write changed the file: what is open now matches it.

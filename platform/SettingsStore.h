@@ -6,8 +6,10 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
+class QVariant;
 
 namespace quorvane {
 
@@ -35,12 +37,15 @@ private:
     // file changed behind our back (looked at no more often than every few milliseconds;
     // our own writes are seen at once).
     QSettings& open(const QString& application) const;
+    static std::optional<QString> textOf(const QVariant& value);
 
     struct Opened {
         std::unique_ptr<QSettings> settings;
         QDateTime modified;
         qint64 size = -1;
         QElapsedTimer sinceLooked;
+        // What reads found, by section/key; emptied whenever the store may have changed.
+        QHash<QString, std::optional<QString>> found;
     };
     mutable QHash<QString, std::shared_ptr<Opened>> opened_;
 };

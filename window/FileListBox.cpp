@@ -44,8 +44,27 @@ QString FileListBox::textAt(int row) const {
 
 void FileListBox::refresh() {
     const quint64 listing = ++listing_;
-    std::future<FolderList> pending =
-        std::async(std::launch::async, &FolderListing::list, path_, pattern_);
+    // The rows' texts are made on the listing thread too: for a large folder that is work
+    // the window need not wait for.
+    struct Listed {
+        QStringList names;
+        QStringList shown;
+    };
+    std::future<Listed> pending =
+        std::async(std::launch::async, [folder = path_, pattern = pattern_] {
+            const FolderList result = FolderListing::list(folder, pattern);
+            Listed listed;
+            if (result.ok) {
+                listed.names = result.names;
+            }
+            // names keeps the bytes the count opens the files by; the rows show them
+            // readably.
+            listed.shown.reserve(listed.names.size());
+            for (const QString& name : listed.names) {
+                listed.shown.append(FileName::display(name));
+            }
+            return listed;
+        });
     if (pending.wait_for(kListWithoutYielding) != std::future_status::ready) {
         const QPointer<FileListBox> alive(this);
         do {
@@ -56,15 +75,9 @@ void FileListBox::refresh() {
             return;
         }
     }
-    const FolderList result = pending.get();
-    names_ = result.ok ? result.names : QStringList();
-    // names_ keeps the bytes the count opens the files by; the rows show them readably.
-    QStringList shown;
-    shown.reserve(names_.size());
-    for (const QString& name : names_) {
-        shown.append(FileName::display(name));
-    }
-    rows_->setStringList(shown);
+    Listed listed = pending.get();
+    names_ = std::move(listed.names);
+    rows_->setStringList(listed.shown);
     emit refreshed();
 }
 
