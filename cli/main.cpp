@@ -43,6 +43,27 @@ int usageError(const QString& text) {
     return kUsageError;
 }
 
+// More than FOLDER and PATTERN is nearly always a pattern the shell expanded into the
+// names it matched: the example shown is those names' own extension when they share one.
+QString tooManyArguments(const QStringList& extra) {
+    QString extension;
+    for (const QString& argument : extra) {
+        const QString name = argument.mid(argument.lastIndexOf(u'/') + 1);
+        const qsizetype dot = name.lastIndexOf(u'.');
+        const QString own = dot > 0 ? name.mid(dot + 1) : QString();
+        const bool plain = !own.isEmpty() && std::all_of(own.begin(), own.end(), [](QChar c) {
+            return c.isLetterOrNumber() || c == u'_' || c == u'-';
+        });
+        if (!plain || (!extension.isEmpty() && own != extension)) {
+            extension.clear();
+            break;
+        }
+        extension = own;
+    }
+    return QStringLiteral("too many arguments: quote the pattern, as in '*.%1'")
+        .arg(extension.isEmpty() ? QStringLiteral("txt") : extension);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -130,7 +151,7 @@ int main(int argc, char* argv[]) {
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty() || positional.size() > 2) {
         return usageError(positional.isEmpty() ? QStringLiteral("missing FOLDER")
-                                               : QStringLiteral("too many arguments"));
+                                               : tooManyArguments(positional.mid(1)));
     }
     static const QStringList caseNames = {QStringLiteral("untouched"), QStringLiteral("upper"),
                                           QStringLiteral("lower"), QStringLiteral("title")};

@@ -1,6 +1,7 @@
 #include "DriveList.h"
 
 #include "DriveListOs.h"
+#include "DriveWatcher.h"
 #include "FileName.h"
 #include "FolderListing.h"
 #include "Paths.h"
@@ -60,7 +61,7 @@ QByteArray unescapeMountPoint(const QByteArray& field) {
 }
 
 // File systems that hold no user files: kernel interfaces, automount triggers, desktop
-// helper mounts.
+// helper mounts, the layered roots of containers.
 bool holdsNoFiles(const QByteArray& type, const QString& point) {
     static const QSet<QByteArray> pseudoTypes = {
         "proc",   "sysfs",    "cgroup",    "cgroup2",     "devpts",         "devtmpfs",
@@ -70,13 +71,20 @@ bool holdsNoFiles(const QByteArray& type, const QString& point) {
     if (pseudoTypes.contains(type)) {
         return true;
     }
-    // Whatever is mounted inside the kernel's own folders is part of them.
+    // Whatever is mounted inside the kernel's own folders is part of them, and what is
+    // mounted in /run is the system's runtime state, except the removable media that
+    // desktops mount under /run/media.
     if (atOrUnder(point, QLatin1String("/proc")) || atOrUnder(point, QLatin1String("/sys")) ||
         atOrUnder(point, QLatin1String("/dev"))) {
         return true;
     }
-    // Runtime memory, not storage; a tmpfs elsewhere (such as /tmp) holds the user's files.
-    if (type == "tmpfs" && atOrUnder(point, QLatin1String("/run"))) {
+    if (atOrUnder(point, QLatin1String("/run")) && !atOrUnder(point, QLatin1String("/run/media"))) {
+        return true;
+    }
+    // A container engine mounts each running container's layered root on the host; the
+    // files there are the container's, reached through the container. The root itself may
+    // be such a layer, when the program runs in a container, and stays.
+    if ((type == "overlay" || type == "fuse.fuse-overlayfs") && point != QLatin1String("/")) {
         return true;
     }
     // Each installed snap package is a read-only image of its own.
@@ -85,7 +93,8 @@ bool holdsNoFiles(const QByteArray& type, const QString& point) {
 
 }  // namespace
 
-QStringList parseMountTable(const QByteArray& mounts) {
+QStringList parseMountTable(const QByteArray& mounts,
+                            const std::function<bool(const QString&)>& isFolder) {
     QStringList points;
     QSet<QString> seen;
     for (const QByteArray& line : mounts.split('\n')) {
@@ -96,7 +105,7 @@ QStringList parseMountTable(const QByteArray& mounts) {
         }
         const QString point = FileName::fromNative(unescapeMountPoint(fields[1]));
         if (!point.startsWith(QLatin1Char('/')) || holdsNoFiles(fields[2], point) ||
-            seen.contains(point)) {
+            seen.contains(point) || (isFolder && !isFolder(point))) {
             continue;
         }
         seen.insert(point);
@@ -128,6 +137,10 @@ QString DriveList::driveOf(const QString& path) const {
         }
     }
     return best;
+}
+
+std::unique_ptr<DriveWatcher> DriveList::watch() const {
+    return nullptr;
 }
 
 QString DriveList::currentFolderOf(const QString& drive) const {

@@ -22,9 +22,9 @@ fi
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-qpa-plugins qt6-wayland libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    desktop-file-utils fonts-dejavu-core
+    desktop-file-utils appstream fonts-dejavu-core fonts-liberation2
     libzip-dev libpoppler-cpp-dev libxml2-dev libgsf-1-dev
 )
 if [ "$windows_check" = 1 ]; then

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopedValueRollback>
@@ -25,6 +26,7 @@
 #include "FileListBox.h"
 #include "FolderListing.h"
 #include "LinkLabel.h"
+#include "MenuBarKeys.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "Paths.h"
@@ -149,6 +151,8 @@ void frmQuorvane::connectHandlers() {
     connect(ui_->lblgoplumwick, &LinkLabel::clicked, this, &frmQuorvane::lblgoplumwick_Click);
     connect(ui_->lblgoplumwick, &LinkLabel::mouseMoved, this,
             &frmQuorvane::lblgoplumwick_MouseMove);
+
+    menuKeys_ = std::make_unique<MenuBarKeys>(menuBar());
 
     // The indicator runs Timer1 itself: it sets the interval and handles every tick.
     busy_ = new BusyIndicator(ui_->picstatus, ui_->lblstatus, ui_->Timer1,
@@ -355,7 +359,8 @@ void frmQuorvane::mnuabout_Click() {
     ui_->frameabout->show();
     ui_->frameabout->move(0, 0);
     const AboutTexts texts = AboutTexts::build(VersionRecord::current());
-    ui_->lblappversion->setText(texts.versionLine);
+    // The version line has one line's room, and grows with the version number.
+    ui_->setFittedText(ui_->lblappversion, texts.versionLine);
     ui_->lblappinfo->setText(texts.info);
     ui_->lblappcopyright->setText(texts.copyright);
 }

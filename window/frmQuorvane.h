@@ -16,6 +16,7 @@
 namespace quorvane {
 
 class BusyIndicator;
+class MenuBarKeys;
 class frmQuorvaneUi;
 
 // The program's one window: drive, folder, pattern and file lists on the left, the
@@ -109,6 +110,8 @@ private:
     // What the download link opens its page through; null members are the real ones.
     modpublic::Services linkServices_;
     std::unique_ptr<frmQuorvaneUi> ui_;
+    // F10 and Alt reach About, Count Words and Options without a mouse.
+    std::unique_ptr<MenuBarKeys> menuKeys_;
 
     SettingsStore settings_;
     // The file-system object a count asks for creation dates; created by start-up.

@@ -4,25 +4,32 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyleOptionButton>
 #include <QTimer>
 
 #include <algorithm>
 
 #include "Artwork.h"
+#include "ComboBoxAccessible.h"
 #include "DirListBox.h"
 #include "DriveListBox.h"
 #include "FileListBox.h"
 #include "LinkLabel.h"
 #include "StateCheckBox.h"
+#include "StatusStrip.h"
 
 namespace quorvane {
 
@@ -68,10 +75,62 @@ QGroupBox* makeFrame(const QString& title, QWidget* parent, const char* name) {
     return frame;
 }
 
+// The boxes were made just wide enough for captions set close to them, as Windows sets
+// them; Fusion and other styles leave 6 pixels, and the longest caption ("Extensions")
+// would lose its last letter at the designed size.
+class CloseCaptionStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int own = QProxyStyle::pixelMetric(metric, option, widget);
+        if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) {
+            return std::min(own, 4);
+        }
+        return own;
+    }
+};
+
+// One for the program, shared by every window's boxes, and ended with the application,
+// after the windows.
+QStyle* closeCaptionStyle() {
+    static QPointer<QStyle> shared;
+    if (shared == nullptr) {
+        shared = new CloseCaptionStyle;
+        shared->setParent(QCoreApplication::instance());
+    }
+    return shared;
+}
+
 StateCheckBox* makeCheckBox(const QString& text, QWidget* parent, const char* name) {
     auto* box = new StateCheckBox(text, parent);
     box->setObjectName(QLatin1String(name));
+    box->setStyle(closeCaptionStyle());
     return box;
+}
+
+// Faces of the width the window was laid out for, at 8.25 points: Windows' own sans
+// serif, else Arial or a face made to Arial's metrics. The first one installed is taken.
+constexpr const char* kDesignedFamilies[] = {"Microsoft Sans Serif", "Liberation Sans", "Arimo",
+                                             "Arial"};
+
+// Empty when none is installed.
+QString designedFamily() {
+    const QStringList installed = QFontDatabase::families();
+    for (const char* family : kDesignedFamilies) {
+        if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
+            return QLatin1String(family);
+        }
+    }
+    return {};
+}
+
+// What a screen reader says of a control: its name, from its caption or the label beside
+// it, and what it does.
+void describe(QWidget* control, const QString& name, const QString& description = {}) {
+    control->setAccessibleName(name);
+    if (!description.isEmpty()) {
+        control->setAccessibleDescription(description);
+    }
 }
 
 }  // namespace
@@ -94,7 +153,12 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     window->setWindowIcon(Artwork::windowIcon());
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    ComboBoxAccessible::install();
+    const QString family = designedFamily();
     QFont designed = window->font();
+    if (!family.isEmpty()) {
+        designed.setFamilies({family});
+    }
     designed.setPointSizeF(8.25);
     window->setFont(designed);
 
@@ -139,12 +203,20 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     lblgoplumwick = new LinkLabel(QStringLiteral("Click here for most recent version. "), client);
     lblgoplumwick->setObjectName(QStringLiteral("lblgoplumwick"));
     lblgoplumwick->setTextFormat(Qt::PlainText);
+    if (!family.isEmpty()) {
+        // The link keeps its own size and weight, in the face the window found.
+        QFont face = lblgoplumwick->font();
+        face.setFamilies({family});
+        lblgoplumwick->setFont(face);
+    }
     place(lblgoplumwick, 7200, 5520, 3000, 195);
 
     lblkey = makeLabel(QStringLiteral("Key:"), client, "lblkey", Qt::AlignRight | Qt::AlignTop);
     place(lblkey, 120, 390, 495, 255);
     lbldrv = makeLabel(QStringLiteral("Drive:"), client, "lbldrv", Qt::AlignRight | Qt::AlignTop);
     place(lbldrv, 120, 30, 495, 255);
+    lbldrv->setBuddy(Drive1);
+    lblkey->setBuddy(cmbkey);
 
     mnuabout = window->menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
@@ -160,6 +232,7 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     mnuwordrule->setCheckable(true);
 
     fitCaptions(window);
+    describeControls();
     window->setFixedSize(client->width(),
                          client->height() + window->menuBar()->sizeHint().height());
     if (const QScreen* display = window->screen()) {
@@ -182,15 +255,26 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
 }
 
 void frmQuorvaneUi::fitCaptions(QMainWindow* window) {
-    // The fixed sizes were made for a narrow 8.25-point font. Where the system's font is
-    // wider, a smaller size keeps every caption beside a box, and the link, whole.
-    const QStyle* look = window->style();
-    const int box = std::max(look->pixelMetric(QStyle::PM_IndicatorWidth),
-                             look->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth)) +
-                    std::max(look->pixelMetric(QStyle::PM_CheckBoxLabelSpacing),
-                             look->pixelMetric(QStyle::PM_RadioButtonLabelSpacing)) +
-                    2;
-    const QList<QAbstractButton*> buttons = window->findChildren<QAbstractButton*>();
+    // The fixed sizes were made for a narrow 8.25-point font. Where no face of its width is
+    // installed and the system's font is wider, a smaller size keeps every caption beside
+    // a box, and the link, whole. A caption has the room its box's style leaves it.
+    struct Caption {
+        QString text;
+        int room;
+    };
+    QList<Caption> captions;
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        const bool radio = qobject_cast<const QRadioButton*>(button) != nullptr;
+        if (!radio && qobject_cast<const QCheckBox*>(button) == nullptr) {
+            continue;
+        }
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = button->style()->subElementRect(
+            radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, button);
+        captions.append({button->text(), room.width()});
+    }
     const auto fits = [&](double points) {
         QFont plain = window->font();
         plain.setPointSizeF(points);
@@ -199,15 +283,9 @@ void frmQuorvaneUi::fitCaptions(QMainWindow* window) {
         if (QFontMetrics(link).horizontalAdvance(lblgoplumwick->text()) > lblgoplumwick->width()) {
             return false;
         }
-        for (const QAbstractButton* button : buttons) {
-            const bool beside = qobject_cast<const QCheckBox*>(button) != nullptr ||
-                                qobject_cast<const QRadioButton*>(button) != nullptr;
-            if (beside &&
-                QFontMetrics(plain).horizontalAdvance(button->text()) > button->width() - box) {
-                return false;
-            }
-        }
-        return true;
+        return std::all_of(captions.begin(), captions.end(), [&](const Caption& caption) {
+            return QFontMetrics(plain).horizontalAdvance(caption.text) <= caption.room;
+        });
     };
     double points = window->font().pointSizeF();
     while (points > 6.0 && !fits(points)) {
@@ -221,11 +299,21 @@ void frmQuorvaneUi::fitCaptions(QMainWindow* window) {
     }
 }
 
+void frmQuorvaneUi::setFittedText(QLabel* label, const QString& text) const {
+    QFont sized = label->parentWidget()->font();
+    const int room = label->contentsRect().width();
+    while (sized.pointSizeF() > 6.0 && QFontMetrics(sized).horizontalAdvance(text) > room) {
+        sized.setPointSizeF(sized.pointSizeF() - 0.25);
+    }
+    label->setFont(sized);
+    label->setText(text);
+}
+
 void frmQuorvaneUi::buildCountingPanel(QMainWindow* window) {
     framecountwords = makeFrame(QString(), framecontainer, "framecountwords");
     place(framecountwords, 0, 0, 3615, 5295);
 
-    picstatus = new QFrame(framecountwords);
+    picstatus = new StatusStrip(framecountwords);
     picstatus->setObjectName(QStringLiteral("picstatus"));
     picstatus->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     picstatus->setFocusPolicy(Qt::TabFocus);
@@ -263,6 +351,7 @@ void frmQuorvaneUi::buildCountingPanel(QMainWindow* window) {
     for (int index = 0; index < 4; ++index) {
         auto* button = new QRadioButton(captions[index], Frame1);
         button->setObjectName(QStringLiteral("optcase_%1").arg(index));
+        button->setStyle(closeCaptionStyle());
         place(button, 120, 240 + 240 * index, 1215, 255);
         optcaseGroup->addButton(button, index);
         optcase[index] = button;
@@ -303,6 +392,48 @@ void frmQuorvaneUi::buildAboutPanel() {
     lblappversion =
         makeLabel(QString(), frameabout, "lblappversion", Qt::AlignHCenter | Qt::AlignTop);
     place(lblappversion, 240, 240, 3135, 255);
+}
+
+void frmQuorvaneUi::describeControls() {
+    describe(Drive1, QStringLiteral("Drive"), QStringLiteral("The drive whose folders are listed"));
+    const QString key = QStringLiteral("Key (file pattern)");
+    const QString keyHelp = QStringLiteral(
+        "Which files are listed and counted, such as *.txt or *.*; several patterns are "
+        "separated by ;");
+    describe(cmbkey, key, keyHelp);
+    describe(cmbkey->lineEdit(), key, keyHelp);
+    describe(Dir1, QStringLiteral("Folders"),
+             QStringLiteral("The open folder, the folders above it and its subfolders; Enter "
+                            "opens the selected one"));
+    describe(File1, QStringLiteral("Files"),
+             QStringLiteral("The files of the open folder that match the key, in the order "
+                            "they are counted"));
+
+    // Captions end in a blank here and there, which a reader need not hear.
+    const QString letterCase = QStringLiteral("Format Wording: the letter case of every line");
+    for (QRadioButton* button : optcase) {
+        describe(button, button->text().trimmed(), letterCase);
+    }
+    describe(chkremext, chkremext->text().trimmed(),
+             QStringLiteral("Remove: cut each file name at its first full stop"));
+    describe(chkremunderscore, chkremunderscore->text().trimmed(),
+             QStringLiteral("Remove: turn each _ in the file names into a space"));
+    describe(chkremhyphen, chkremhyphen->text().trimmed(),
+             QStringLiteral("Remove: turn each - in the file names into a space"));
+    describe(chknumlist, chknumlist->text(),
+             QStringLiteral("In Report: each line starts with the file's number in the list"));
+    describe(chkdatecreated, chkdatecreated->text(),
+             QStringLiteral("In Report: each line shows when the file was created"));
+    describe(chkshelltopad, chkshelltopad->text(),
+             QStringLiteral("Opens the report in the text editor once it is written"));
+    describe(cmdcountwords, QStringLiteral("Count Words"),
+             QStringLiteral("Counts the words of the listed files into tallix.txt in the "
+                            "open folder"));
+    describe(picstatus, QStringLiteral("Busy"));
+    describe(framecountwords, QStringLiteral("Count Words"));
+    describe(frameabout, QStringLiteral("About"));
+    describe(lblgoplumwick, lblgoplumwick->text().trimmed(),
+             QStringLiteral("Opens the download page in the web browser"));
 }
 
 void frmQuorvaneUi::chainTabOrder() {

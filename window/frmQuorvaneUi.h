@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include <QString>
+
 class QAction;
 class QButtonGroup;
 class QComboBox;
@@ -38,6 +40,9 @@ public:
     int px(int twips) const;
     // Logical dots per inch / 96.
     double scale() const { return scale_; }
+    // Sets a one-line label's text, in a smaller size where it would not fit whole at the
+    // window's own.
+    void setFittedText(QLabel* label, const QString& text) const;
 
     DriveListBox* Drive1 = nullptr;
     DirListBox* Dir1 = nullptr;
@@ -78,6 +83,7 @@ private:
     void buildCountingPanel(QMainWindow* window);
     void buildAboutPanel();
     void fitCaptions(QMainWindow* window);
+    void describeControls();
     void chainTabOrder();
     void place(QWidget* control, int left, int top, int width, int height) const;
 

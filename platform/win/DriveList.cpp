@@ -9,6 +9,7 @@
 #include <string>
 
 #include "DriveListOs.h"
+#include "DriveWatcher.h"
 
 namespace quorvane {
 
@@ -39,6 +40,8 @@ bool DriveList::isReady(const QString& drive) const {
     return QFileInfo(drive).isDir();
 }
 
+MountedDrives::MountedDrives(QString) {}
+
 QStringList MountedDrives::drives() const {
     QStringList result;
     // Shown as the lower-case letter with a backslash: "c:\".
@@ -46,6 +49,10 @@ QStringList MountedDrives::drives() const {
         result.append(QDir::toNativeSeparators(root.absoluteFilePath()).toLower());
     }
     return result;
+}
+
+std::unique_ptr<DriveWatcher> MountedDrives::watch() const {
+    return std::make_unique<DriveWatcher>();
 }
 
 }  // namespace quorvane

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -21,6 +24,48 @@ QString runTool(const QString& program, const QStringList& arguments, int* exitC
     }
     *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return QString::fromLocal8Bit(process.readAll());
+}
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Standard output and standard error apart, with a few more variables in the environment.
+ToolRun runApart(const QString& program, const QStringList& arguments,
+                 const QStringList& environment = {}) {
+    QProcess process;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : environment) {
+        variables.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    }
+    process.setProcessEnvironment(variables);
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(60000)) {
+        run.err = process.errorString();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+TEST(AppStream, MetainfoPassesAppstreamcliValidate) {
+    const QString validator = QStandardPaths::findExecutable("appstreamcli");
+    if (validator.isEmpty()) {
+        GTEST_SKIP() << "appstreamcli not found; install appstream";
+    }
+    const ToolRun run = runApart(
+        validator, {"validate", "--no-net",
+                    QStringLiteral(QUORVANE_DATA_DIR "/example.plumwick.Quorvane.metainfo.xml")});
+    EXPECT_EQ(run.exitCode, 0) << (run.out + run.err).toStdString();
+    // Infos (an unknown top-level domain, a plain http link) pass; warnings and errors not.
+    EXPECT_FALSE(
+        run.out.contains(QRegularExpression("^[WE]: ", QRegularExpression::MultilineOption)))
+        << run.out.toStdString();
 }
 
 TEST(DesktopEntry, PassesDesktopFileValidate) {
@@ -40,26 +85,41 @@ struct InstalledFile {
     int iconSize;      // 0: not a bitmap
 };
 
-class DesktopInstall : public ::testing::TestWithParam<InstalledFile> {
+// What `cmake --install` puts under a prefix of its own, installed once for each suite
+// that looks at it.
+class InstalledPrefix : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         prefix_ = new QTemporaryDir;
         ASSERT_TRUE(prefix_->isValid());
-        int exitCode = 0;
-        const QString output = runTool(QStringLiteral(QUORVANE_CMAKE_COMMAND),
-                                       {"--install", QUORVANE_BINARY_DIR, "--component", "desktop",
-                                        "--prefix", prefix_->path()},
-                                       &exitCode);
-        ASSERT_EQ(exitCode, 0) << output.toStdString();
+        for (const char* component : {"desktop", "shell"}) {
+            int exitCode = 0;
+            const QString output = runTool(QStringLiteral(QUORVANE_CMAKE_COMMAND),
+                                           {"--install", QUORVANE_BINARY_DIR, "--component",
+                                            component, "--prefix", prefix_->path()},
+                                           &exitCode);
+            ASSERT_EQ(exitCode, 0) << output.toStdString();
+        }
     }
     static void TearDownTestSuite() {
         delete prefix_;
         prefix_ = nullptr;
     }
+
+    // path: under the data folder of the prefix.
+    static QString installed(const QString& path) {
+        return prefix_ == nullptr
+                   ? QString()
+                   : prefix_->filePath(QStringLiteral(QUORVANE_INSTALL_DATADIR "/") + path);
+    }
+
     static QTemporaryDir* prefix_;
 };
 
-QTemporaryDir* DesktopInstall::prefix_ = nullptr;
+QTemporaryDir* InstalledPrefix::prefix_ = nullptr;
+
+class DesktopInstall : public InstalledPrefix,
+                       public ::testing::WithParamInterface<InstalledFile> {};
 
 TEST_P(DesktopInstall, PutsTheFileWhereDesktopsLook) {
     ASSERT_NE(prefix_, nullptr);
@@ -79,7 +139,121 @@ INSTANTIATE_TEST_SUITE_P(
                       InstalledFile{"icons/hicolor/32x32/apps/quorvane.png", 32},
                       InstalledFile{"icons/hicolor/48x48/apps/quorvane.png", 48},
                       InstalledFile{"icons/hicolor/128x128/apps/quorvane.png", 128},
-                      InstalledFile{"icons/hicolor/scalable/apps/quorvane.svg", 0}));
+                      InstalledFile{"icons/hicolor/scalable/apps/quorvane.svg", 0},
+                      InstalledFile{"metainfo/example.plumwick.Quorvane.metainfo.xml", 0},
+                      InstalledFile{"bash-completion/completions/quorvane-count", 0},
+                      InstalledFile{"man/man1/quorvane.1", 0},
+                      InstalledFile{"man/man1/quorvane-count.1", 0}));
+
+struct ManualPage {
+    const char* page;
+    QStringList mentions;  // in the page, formatted or not
+    QStringList shown;     // in the formatted page
+};
+
+class ManualPages : public InstalledPrefix, public ::testing::WithParamInterface<ManualPage> {};
+
+// Formatted as man shows it, without a warning from the formatter, with every section a
+// reader looks for and the version it was built as.
+TEST_P(ManualPages, FormatCleanlyWithTheirSections) {
+    ASSERT_NE(prefix_, nullptr);
+    const QString path = installed("man/man1/" + QString::fromUtf8(GetParam().page) + ".1");
+    QStringList mentions = GetParam().mentions;
+    QStringList shown = GetParam().shown;
+    mentions += QStringList{"NAME",     "SYNOPSIS",    "DESCRIPTION",
+                            "OPTIONS",  "EXIT STATUS", "FILES",
+                            "EXAMPLES", "SEE ALSO",    QString::fromLatin1(version::kText)};
+    const QString man = QStandardPaths::findExecutable("man");
+    QString text;
+    if (man.isEmpty()) {
+        // Without man the source is read: section headings as written.
+        QFile source(path);
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        text = QString::fromUtf8(source.readAll()).replace("\\-", "-").replace(".SH ", "");
+        text.remove('"');
+    } else {
+        const ToolRun run =
+            runApart(man, {"--warnings", "-l", path},
+                     {"MANWIDTH=200", "MANPAGER=cat", "MAN_DISABLE_SECCOMP=1", "LC_ALL=C.UTF-8"});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.err.trimmed().isEmpty()) << run.err.toStdString();
+        text = run.out;
+        mentions += shown;
+    }
+    for (const QString& mention : mentions) {
+        EXPECT_TRUE(text.contains(mention))
+            << mention.toStdString() << " missing from " << GetParam().page;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ManualPages,
+    ::testing::Values(ManualPage{"quorvane", {"F10", "Harvex.conf", "tallix.txt", "143"}, {}},
+                      ManualPage{"quorvane-count",
+                                 {"--numbered", "--date-created", "--remove-extension",
+                                  "--underscores", "--hyphens", "--case", "--output", "--format",
+                                  "--rule", "--document-text", "--recursive", "--help", "--version",
+                                  "Quote it", "130"},
+                                 {"untouched|upper|lower|title", "text|csv|tsv|json",
+                                  "classic|unicode", "'*.txt'"}}));
+
+struct Completion {
+    const char* words;   // the command line so far, '|' between words; the last is completed
+    const char* offers;  // what is offered, sorted, ' ' between
+};
+
+class BashCompletion : public InstalledPrefix, public ::testing::WithParamInterface<Completion> {};
+
+// The installed file, sourced into bash and asked as bash asks it on Tab; "@" in a row
+// stands for a folder holding the folders "alpha" and "beta" and the file "afile".
+TEST_P(BashCompletion, OffersWhatFits) {
+    const QString bash = QStandardPaths::findExecutable("bash");
+    if (bash.isEmpty()) {
+        GTEST_SKIP() << "no bash on this machine";
+    }
+    ASSERT_NE(prefix_, nullptr);
+    const QString script = installed("bash-completion/completions/quorvane-count");
+    const ToolRun syntax = runApart(bash, {"-n", script});
+    ASSERT_EQ(syntax.exitCode, 0) << syntax.err.toStdString();
+
+    QTemporaryDir tree;
+    ASSERT_TRUE(QDir(tree.path()).mkpath("alpha") && QDir(tree.path()).mkpath("beta"));
+    QFile(tree.filePath("afile")).open(QIODevice::WriteOnly);
+    const QStringList words =
+        QString::fromUtf8(GetParam().words).replace('@', tree.path() + "/").split('|');
+    const QString ask = QStringLiteral(
+        "source \"$0\" || exit 9; shift; COMP_WORDS=(quorvane-count \"$@\"); "
+        "COMP_CWORD=$#; _quorvane_count || exit 8; printf '%s\\n' \"${COMPREPLY[@]}\" | sort");
+    const ToolRun run = runApart(bash, QStringList{"-c", ask, script} + QStringList{"-"} + words);
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    const QString offered =
+        run.out.trimmed().replace(tree.path() + "/", "@").split('\n').join(' ').trimmed();
+    EXPECT_EQ(offered, QString::fromUtf8(GetParam().offers)) << GetParam().words;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BashCompletion,
+    ::testing::Values(Completion{"--re", "--recursive --remove-extension"},
+                      Completion{
+                          "--",
+                          "--case --date-created --document-text --format --help --help-all "
+                          "--hyphens --numbered --output --recursive --remove-extension --rule "
+                          "--underscores --version"},
+                      Completion{"--case|", "lower title untouched upper"},
+                      Completion{"--case|u", "untouched upper"}, Completion{"--case|=|ti", "title"},
+                      Completion{"--case=lo", "lower"},
+                      Completion{"--format|", "csv json text tsv"},
+                      Completion{"--rule|", "classic unicode"},
+                      // FOLDER: folders only.
+                      Completion{"@", "@alpha @beta"}, Completion{"--numbered|@a", "@alpha"},
+                      // PATTERN: quoted, so that the shell leaves it to the counter.
+                      Completion{"@alpha|", "'*.*' '*.dat' '*.doc' '*.txt'"},
+                      Completion{"@alpha|'*.t", "'*.txt'"},
+                      Completion{"--case|upper|--output|out.txt|@alpha|*.d", "'*.dat' '*.doc'"},
+                      Completion{"@alpha|'*.txt'|", ""},
+                      // --output: files and folders, or standard output.
+                      Completion{"--output|@a", "@afile @alpha"}, Completion{"--output|-", "-"}));
 
 struct ResourceValue {
     const char* key;

@@ -158,6 +158,16 @@ TEST_F(CliTest, ExitStatus) {
     } rows[] = {
         {"no_folder", {}, 1, "missing FOLDER"},
         {"too_many", {dir.path(), "*.*", "extra"}, 1, "too many"},
+        // A pattern the shell expanded: the names' shared extension is the example.
+        {"expanded_pattern",
+         {dir.path(), "alpha_one-draft.txt", "notes.txt"},
+         1,
+         "too many arguments: quote the pattern, as in '*.txt'"},
+        {"expanded_with_folders", {dir.path(), "a/b.md", "c.d/e.md", "f.md"}, 1, "as in '*.md'"},
+        {"extensions_differ", {dir.path(), "a.md", "b.rst"}, 1, "as in '*.txt'"},
+        {"one_without_extension", {dir.path(), "a.md", "README"}, 1, "as in '*.txt'"},
+        {"hidden_name_is_no_extension", {dir.path(), ".md", "x.md"}, 1, "as in '*.txt'"},
+        {"extension_a_shell_would_mangle", {dir.path(), "a.b c", "d.b c"}, 1, "as in '*.txt'"},
         {"unknown_option", {"--bogus", dir.path()}, 1, "bogus"},
         {"bad_case", {"--case", "shouting", dir.path()}, 1, "shouting"},
         {"bad_format", {"--format", "xml", dir.path()}, 1, "unknown format \"xml\""},

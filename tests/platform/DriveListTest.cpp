@@ -48,6 +48,47 @@ TEST(ParseMountTable, KeepsFileSystemsWithFilesRootFirst) {
     EXPECT_TRUE(parseMountTable("").isEmpty());
 }
 
+// One mount line at a time: whether its mount point is offered as a drive. Files bound
+// onto others (as container engines do with /etc/hosts) are not folders.
+TEST(ParseMountTable, LeavesOutWhatHoldsNoUserFiles) {
+    const auto isFolder = [](const QString& point) {
+        return point != "/etc/hosts" && point != "/etc/resolv.conf" && point != "/srv/one.txt";
+    };
+    const struct {
+        const char* line;
+        bool shown;
+    } rows[] = {
+        {"overlay / overlay rw,lowerdir=/l,upperdir=/u,workdir=/w 0 0", true},
+        {"overlay /var/lib/docker/overlay2/0f3a/merged overlay rw,lowerdir=/l 0 0", false},
+        {"fuse-overlayfs /home/ann/.local/share/containers/storage/overlay/9c/merged "
+         "fuse.fuse-overlayfs rw 0 0",
+         false},
+        {"/dev/vda1 /etc/hosts ext4 rw 0 0", false},
+        {"/dev/vda1 /etc/resolv.conf ext4 rw 0 0", false},
+        {"/dev/sda1 /srv/one.txt ext4 rw 0 0", false},
+        {"/dev/sda1 /srv ext4 rw 0 0", true},
+        {"tmpfs /run tmpfs rw 0 0", false},
+        {"tmpfs /run/lock tmpfs rw 0 0", false},
+        {"/dev/sda5 /run/mount/data ext4 rw 0 0", false},
+        {"nsfs /run/docker/netns/1a2b nsfs rw 0 0", false},
+        {"/dev/sdb1 /run/media/ann/STICK vfat rw 0 0", true},
+        {"/dev/sdb1 /run/media vfat rw 0 0", true},
+        {"/dev/sdb2 /run/mediacache ext4 rw 0 0", false},
+        {"/dev/sda6 /running ext4 rw 0 0", true},
+        {"/dev/sda7 /proc/fs/nfsd ext4 rw 0 0", false},
+        {"/dev/sda7 /sys/kernel/x ext4 rw 0 0", false},
+        {"/dev/sda7 /dev/shm/x ext4 rw 0 0", false},
+        {"/dev/sda7 /devices ext4 rw 0 0", true},
+        {"tmpfs /tmp tmpfs rw 0 0", true},
+    };
+    for (const auto& row : rows) {
+        const QStringList points = parseMountTable(QByteArray(row.line), isFolder);
+        EXPECT_EQ(points.size(), row.shown ? 1 : 0) << row.line;
+    }
+    // Without a way to look, a mount point is taken for a folder.
+    EXPECT_EQ(parseMountTable("/dev/vda1 /etc/hosts ext4 rw 0 0"), QStringList{"/etc/hosts"});
+}
+
 class FakeDrives : public DriveList {
 public:
     explicit FakeDrives(QStringList list) : list_(std::move(list)) {}

@@ -136,12 +136,17 @@ void BusyIndicatorTest::stepWidthFollowsTheStrip() {
 
 void BusyIndicatorTest::timerDrivesTheSweepOnlyWhileRunning() {
     Rig rig;
+    // What a screen reader hears on the strip follows the sweep.
+    const QString idle = "No count is running";
     QCOMPARE(rig.Timer1.interval(), 10);
+    QCOMPARE(rig.picstatus->accessibleDescription(), idle);
     QTest::qWait(50);
     QCOMPARE(int(rig.indicator.statuscountplus), 0);
     rig.indicator.startstatus();
+    QCOMPARE(rig.picstatus->accessibleDescription(), QString("A count is running"));
     QTRY_VERIFY_WITH_TIMEOUT(rig.indicator.statuscountplus >= 3, 5000);
     rig.indicator.endstatus();
+    QCOMPARE(rig.picstatus->accessibleDescription(), idle);
     const short stoppedAt = rig.indicator.statuscountplus;
     QTest::qWait(50);
     QCOMPARE(rig.indicator.statuscountplus, stoppedAt);

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "DirListBox.h"
+#include "DriveList.h"
+#include "DriveListBox.h"
 #include "FileListBox.h"
 #include "FileName.h"
 
@@ -40,8 +42,12 @@ private slots:
     void fileList_data();
     void fileList();
     void foldersHoldingBytesOpenAndShowReadably();
+    void driveListFollowsTheMountTable_data();
+    void driveListFollowsTheMountTable();
 
 private:
+    // A mount table of the tree's folders ("/" for the root), as the kernel writes one.
+    void writeMounts(const QString& table, const QStringList& points) const;
     QString at(const QString& relative) const { return QDir::cleanPath(tree_->filePath(relative)); }
     QByteArray native(const char* relative) const {
         return QFile::encodeName(tree_->path()) + '/' + relative;
@@ -224,6 +230,83 @@ void ListControlsTest::foldersHoldingBytesOpenAndShowReadably() {
     files.setPath(folders.path());
     QCOMPARE(files.names(), (QStringList{held("caf\xe9.txt"), "plain.txt"}));
     QCOMPARE(files.textAt(0), QString::fromUtf8("caf\uFFFD.txt"));
+}
+
+void ListControlsTest::writeMounts(const QString& table, const QStringList& points) const {
+    QFile out(table);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (const QString& point : points) {
+        const bool layer = point.startsWith("overlay:");
+        const QString folder = layer ? point.mid(8) : point;
+        const QString path = folder == "/" ? folder : at(folder);
+        out.write(QStringLiteral("/dev/sdz1 %1 %2 rw 0 0\n")
+                      .arg(QString(path).replace(' ', "\\040"), layer ? "overlay" : "ext4")
+                      .toUtf8());
+    }
+}
+
+void ListControlsTest::driveListFollowsTheMountTable_data() {
+    QTest::addColumn<QString>("select");       // "": nothing selected
+    QTest::addColumn<QStringList>("mounted");  // the table afterwards
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("driveChanges");
+
+    // Before: "/", T/A and T/b are mounted.
+    // clang-format off
+    QTest::newRow("a drive comes, the selection stays")
+        << "T/b" << QStringList{"/", "T/A", "T/b", "T/c d"}
+        << QStringList{"/", "T/A", "T/b", "T/c d"} << "T/b" << 0;
+    QTest::newRow("another drive goes, the selection stays")
+        << "T/b" << QStringList{"/", "T/b"} << QStringList{"/", "T/b"} << "T/b" << 0;
+    QTest::newRow("the selected drive goes: the drive that holds its folder")
+        << "T/b" << QStringList{"/", "T/A"} << QStringList{"/", "T/A"} << "/" << 1;
+    QTest::newRow("inside another drive: that drive")
+        << "T/b/inner" << QStringList{"/", "T/A", "T/b"} << QStringList{"/", "T/A", "T/b"}
+        << "T/b" << 0;
+    QTest::newRow("a container layer is no drive and changes nothing")
+        << "T/A" << QStringList{"/", "T/A", "T/b", "overlay:T/c d"}
+        << QStringList{"/", "T/A", "T/b"} << "T/A" << 0;
+    QTest::newRow("nothing selected stays so")
+        << "" << QStringList{"/", "T/b"} << QStringList{"/", "T/b"} << "" << 0;
+    // clang-format on
+}
+
+void ListControlsTest::driveListFollowsTheMountTable() {
+    QFETCH(QString, select);
+    QFETCH(QStringList, mounted);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, selected);
+    QFETCH(int, driveChanges);
+
+    const QString table = at("mounts");
+    writeMounts(table, {"/", "T/A", "T/b"});
+    const MountedDrives drives(table);
+    DriveListBox box(drives);
+    QCOMPARE(box.count(), 3);
+    if (!select.isEmpty()) {
+        QVERIFY(box.setDrive(at(select)));
+    }
+    QSignalSpy changes(&box, &DriveListBox::driveChanged);
+    const auto shown = [&box, this] {
+        QStringList drives;
+        for (int i = 0; i < box.count(); ++i) {
+            const QString drive = box.itemData(i).toString();
+            drives << (drive == "/" ? drive : QDir(tree_->path()).relativeFilePath(drive));
+        }
+        return drives;
+    };
+    const QStringList before = shown();
+
+    writeMounts(table, mounted);
+    // The box reads the table again when its watcher tells it; an unchanged list shows
+    // no change at all.
+    if (listed == before) {
+        QTest::qWait(100);
+    }
+    QTRY_COMPARE(shown(), listed);
+    QCOMPARE(box.drive(), selected.isEmpty() || selected == "/" ? selected : at(selected));
+    QCOMPARE(changes.count(), driveChanges);
 }
 
 }  // namespace quorvane

@@ -1,9 +1,12 @@
 #include "frmQuorvane.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -219,6 +223,14 @@ private slots:
     void layout();
     void tabStopsAtTheSelectedCaseButton_data();
     void tabStopsAtTheSelectedCaseButton();
+    void menuBarByKeyboard_data();
+    void menuBarByKeyboard();
+    void accessibleNames_data();
+    void accessibleNames();
+    void busyStripShowsItsFocus();
+    void captionsFit_data();
+    void captionsFit();
+    void designedFontWhenInstalled();
 };
 
 void frmQuorvaneTest::startupRestoresOptions_data() {
@@ -964,6 +976,278 @@ void frmQuorvaneTest::tabStopsAtTheSelectedCaseButton() {
     backward.removeFirst();
     backward << "Dir1";
     QCOMPARE(walk(Qt::Key_Backtab, 13), backward);
+}
+
+void frmQuorvaneTest::menuBarByKeyboard_data() {
+    QTest::addColumn<QString>("startAt");   // the control with the focus before the keys
+    QTest::addColumn<QString>("keys");      // Alt: pressed and released alone
+    QTest::addColumn<QString>("focus");     // afterwards; "bar": the menu bar
+    QTest::addColumn<QString>("active");    // the bar's highlighted command; "*": any
+    QTest::addColumn<QString>("menuItem");  // the highlighted item of an open menu
+    QTest::addColumn<bool>("about");        // the About panel shows
+    QTest::addColumn<QStringList>("program");
+
+    const QStringList nothing = {"OptCaseInteger=0"};
+    // clang-format off
+    QTest::newRow("F10 highlights the first command")
+        << "Dir1" << "F10" << "bar" << "mnuabout" << "" << false << nothing;
+    QTest::newRow("Enter runs it and the focus goes back")
+        << "Dir1" << "F10 Return" << "Dir1" << "" << "" << true << nothing;
+    QTest::newRow("Space runs it, back to the pattern box")
+        << "cmbkey" << "F10 Space" << "cmbkey" << "" << "" << true << nothing;
+    QTest::newRow("Right then Enter runs Count Words")
+        << "Dir1" << "F10 Return F10 Right Return" << "Dir1" << "" << "" << false << nothing;
+    QTest::newRow("Escape leaves")
+        << "File1" << "F10 Escape" << "File1" << "" << "" << false << nothing;
+    QTest::newRow("F10 again leaves")
+        << "File1" << "F10 F10" << "File1" << "" << "" << false << nothing;
+    QTest::newRow("Alt alone enters")
+        << "Dir1" << "Alt" << "bar" << "mnuabout" << "" << false << nothing;
+    QTest::newRow("Alt reported without its modifier enters")
+        << "chknumlist" << "AltBare" << "bar" << "mnuabout" << "" << false << nothing;
+    QTest::newRow("Alt again leaves")
+        << "chknumlist" << "Alt Alt" << "chknumlist" << "" << "" << false << nothing;
+    QTest::newRow("Alt held for another key is no visit")
+        << "Dir1" << "AltDown X AltUp" << "Dir1" << "" << "" << false << nothing;
+    QTest::newRow("Shift+F10 is no visit")
+        << "Dir1" << "ShiftF10" << "Dir1" << "" << "" << false << nothing;
+    QTest::newRow("Options opens at its first item")
+        << "Dir1" << "F10 Right Right" << "bar" << "mnuoptions" << "mnudocumenttext" << false
+        << nothing;
+    QTest::newRow("Enter in the menu toggles the item and leaves")
+        << "Dir1" << "F10 Right Right Return" << "Dir1" << "" << "" << false
+        << QStringList{"DocumentText=1", "OptCaseInteger=0"};
+    QTest::newRow("Left wraps round, Down picks the next item")
+        << "cmbkey" << "F10 Left Down Return" << "cmbkey" << "" << "" << false
+        << QStringList{"OptCaseInteger=0", "WordRule=1"};
+    QTest::newRow("Escape closes the menu and stays in the bar")
+        << "Dir1" << "F10 Left Escape" << "bar" << "*" << "" << false << nothing;
+    QTest::newRow("a second Escape leaves")
+        << "Dir1" << "F10 Left Escape Escape" << "Dir1" << "" << "" << false << nothing;
+    QTest::newRow("after the menu the arrows go on from it")
+        << "Dir1" << "F10 Return F10 Left Escape Left Return" << "Dir1" << "" << "" << false
+        << nothing;
+    QTest::newRow("Down reopens the closed menu")
+        << "Dir1" << "F10 Left Escape Down" << "bar" << "mnuoptions" << "mnudocumenttext"
+        << false << nothing;
+    QTest::newRow("Right past the end closes the menu, back at About")
+        << "Dir1" << "F10 Right Right Right" << "bar" << "mnuabout" << "" << false << nothing;
+    QTest::newRow("Tab stays in the bar")
+        << "Dir1" << "F10 Tab" << "bar" << "mnuabout" << "" << false << nothing;
+    QTest::newRow("a click elsewhere ends the visit")
+        << "Dir1" << "F10 ClickFiles" << "File1" << "" << "" << false << nothing;
+    // clang-format on
+}
+
+void frmQuorvaneTest::menuBarByKeyboard() {
+    QFETCH(QString, startAt);
+    QFETCH(QString, keys);
+    QFETCH(QString, focus);
+    QFETCH(QString, active);
+    QFETCH(QString, menuItem);
+    QFETCH(bool, about);
+    QFETCH(QStringList, program);
+
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    rig.find<QWidget>(startAt)->setFocus();
+    QMenuBar* bar = w.menuBar();
+    // Keys go where the system sends them: to an open menu, else to the focus.
+    const auto target = [] {
+        QWidget* popup = QApplication::activePopupWidget();
+        return popup != nullptr ? popup : QApplication::focusWidget();
+    };
+    for (const QString& key : keys.split(' ')) {
+        if (key == "Alt") {
+            QTest::keyPress(target(), Qt::Key_Alt, Qt::AltModifier);
+            QTest::keyRelease(target(), Qt::Key_Alt);
+        } else if (key == "AltBare") {
+            QTest::keyPress(target(), Qt::Key_Alt);
+            QTest::keyRelease(target(), Qt::Key_Alt);
+        } else if (key == "AltDown") {
+            QTest::keyPress(target(), Qt::Key_Alt, Qt::AltModifier);
+        } else if (key == "AltUp") {
+            QTest::keyRelease(target(), Qt::Key_Alt);
+        } else if (key == "X") {
+            QTest::keyClick(target(), Qt::Key_X, Qt::AltModifier);
+        } else if (key == "ShiftF10") {
+            QTest::keyClick(target(), Qt::Key_F10, Qt::ShiftModifier);
+        } else if (key == "ClickFiles") {
+            QTest::mouseClick(rig.File1()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        } else {
+            const QHash<QString, Qt::Key> named = {
+                {"F10", Qt::Key_F10},     {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right},
+                {"Up", Qt::Key_Up},       {"Down", Qt::Key_Down},     {"Return", Qt::Key_Return},
+                {"Space", Qt::Key_Space}, {"Escape", Qt::Key_Escape}, {"Tab", Qt::Key_Tab}};
+            QVERIFY2(named.contains(key), qPrintable(key));
+            QTest::keyClick(target(), named.value(key));
+        }
+    }
+
+    QWidget* now = QApplication::focusWidget();
+    QCOMPARE(now == bar ? QString("bar") : now->objectName(), focus);
+    if (active != "*") {
+        QAction* highlighted = bar->activeAction();
+        const QString shown = highlighted == nullptr ? QString()
+                              : highlighted->menu()  ? highlighted->menu()->objectName()
+                                                     : highlighted->objectName();
+        QCOMPARE(shown, active);
+    }
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    QCOMPARE(menu != nullptr && menu->activeAction() != nullptr ? menu->activeAction()->objectName()
+                                                                : QString(),
+             menuItem);
+    QCOMPARE(!rig.frame("frameabout")->isHidden(), about);
+    QCOMPARE(storedSection("program"), program);
+}
+
+void frmQuorvaneTest::accessibleNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::addColumn<QString>("description");  // a part of it; "" none asked for
+
+    // clang-format off
+    QTest::newRow("Drive1") << "Drive1" << "Drive" << "drive";
+    QTest::newRow("cmbkey") << "cmbkey" << "Key (file pattern)" << "*.txt";
+    QTest::newRow("Dir1") << "Dir1" << "Folders" << "folder";
+    QTest::newRow("File1") << "File1" << "Files" << "match the key";
+    QTest::newRow("optcase_0") << "optcase_0" << "Untouched" << "letter case";
+    QTest::newRow("optcase_2") << "optcase_2" << "Lowercase" << "letter case";
+    QTest::newRow("chkremext") << "chkremext" << "Extensions" << "full stop";
+    QTest::newRow("chkremunderscore") << "chkremunderscore" << "Underscore" << "_";
+    QTest::newRow("chkremhyphen") << "chkremhyphen" << "Hyphen" << "-";
+    QTest::newRow("chknumlist") << "chknumlist" << "Provide Numbered List" << "number";
+    QTest::newRow("chkdatecreated") << "chkdatecreated" << "Insert Date Created" << "created";
+    QTest::newRow("chkshelltopad") << "chkshelltopad" << "Show End result in Notepad" << "editor";
+    QTest::newRow("cmdcountwords") << "cmdcountwords" << "Count Words" << "tallix.txt";
+    QTest::newRow("picstatus") << "picstatus" << "Busy" << "No count is running";
+    QTest::newRow("lblgoplumwick") << "lblgoplumwick" << "Click here for most recent version."
+                                   << "download page";
+    QTest::newRow("Frame1") << "Frame1" << "Format Wording" << "";
+    QTest::newRow("framecountwords") << "framecountwords" << "Count Words" << "";
+    QTest::newRow("frameabout") << "frameabout" << "About" << "";
+    // clang-format on
+}
+
+void frmQuorvaneTest::accessibleNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, accessibleName);
+    QFETCH(QString, description);
+
+    Rig rig;
+    auto* control = rig.find<QWidget>(name);
+    QAccessibleInterface* told = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(told != nullptr);
+    QCOMPARE(told->text(QAccessible::Name), accessibleName);
+    QVERIFY2(told->text(QAccessible::Description).contains(description),
+             qPrintable(told->text(QAccessible::Description)));
+    // A combo is named by what it is for, whatever it holds; the value is told apart.
+    if (auto* combo = qobject_cast<QComboBox*>(control)) {
+        QCOMPARE(told->role(), QAccessible::ComboBox);
+        QCOMPARE(told->text(QAccessible::Value), combo->currentText());
+        combo->setCurrentIndex(combo->count() - 1 - combo->currentIndex());
+        QCOMPARE(told->text(QAccessible::Value), combo->currentText());
+        QCOMPARE(told->text(QAccessible::Name), accessibleName);
+    }
+}
+
+void frmQuorvaneTest::busyStripShowsItsFocus() {
+    Rig rig;
+    frmQuorvane& w = *rig.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* strip = rig.find<QWidget>("picstatus");
+    QVERIFY(strip->focusPolicy() & Qt::TabFocus);
+    const QImage plain = strip->grab().toImage();
+    rig.box("chkdatecreated")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), strip);
+    QVERIFY2(strip->grab().toImage() != plain, "no focus mark on the busy strip");
+    QTest::keyClick(strip, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(rig.Dir1()));
+    QCOMPARE(strip->grab().toImage(), plain);
+}
+
+void frmQuorvaneTest::captionsFit_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"lbldrv",        "lblkey",           "Label1",       "Frame1",        "Frame2",
+          "Frame3",        "optcase_0",        "optcase_1",    "optcase_2",     "optcase_3",
+          "chkremext",     "chkremunderscore", "chkremhyphen", "chknumlist",    "chkdatecreated",
+          "chkshelltopad", "cmdcountwords",    "lblstatus",    "lblgoplumwick", "lblappversion",
+          "lblappinfo",    "lblappcopyright"}) {
+        QTest::newRow(name) << QString(name);
+    }
+}
+
+// Each caption is whole within its control, at the font the control shows it in, measured
+// as the style lays the control out; the About panel's once it has been shown.
+void frmQuorvaneTest::captionsFit() {
+    QFETCH(QString, name);
+
+    Rig rig;
+    rig.menu("mnuabout")->trigger();
+    auto* control = rig.find<QWidget>(name);
+    const QFontMetrics metrics(control->font());
+    const QStyle* style = control->style();
+    if (auto* button = qobject_cast<QCheckBox*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = style->subElementRect(QStyle::SE_CheckBoxContents, &option, button);
+        QVERIFY2(metrics.horizontalAdvance(button->text()) <= room.width(),
+                 qPrintable(QString("%1 > %2")
+                                .arg(metrics.horizontalAdvance(button->text()))
+                                .arg(room.width())));
+    } else if (auto* radio = qobject_cast<QRadioButton*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(radio);
+        option.text = radio->text();
+        const QRect room = style->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
+        QVERIFY2(metrics.horizontalAdvance(radio->text()) <= room.width(),
+                 qPrintable(QString("%1 > %2")
+                                .arg(metrics.horizontalAdvance(radio->text()))
+                                .arg(room.width())));
+    } else if (auto* push = qobject_cast<QPushButton*>(control)) {
+        const int margins = 2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, push);
+        QVERIFY(metrics.horizontalAdvance(push->text()) <= push->width() - margins);
+    } else if (auto* frame = qobject_cast<QGroupBox*>(control)) {
+        // The caption is drawn 6 pixels in, on a 2-pixel margin either side.
+        QVERIFY(6 + metrics.horizontalAdvance(frame->title()) + 4 <= frame->width());
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        if (label->wordWrap()) {
+            const QRect needed = metrics.boundingRect(QRect(0, 0, label->width(), 100000),
+                                                      Qt::TextWordWrap, label->text());
+            QVERIFY2(needed.height() <= label->height(),
+                     qPrintable(QString("%1 > %2").arg(needed.height()).arg(label->height())));
+        } else {
+            QVERIFY2(metrics.horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(QString("%1 > %2")
+                                    .arg(metrics.horizontalAdvance(label->text()))
+                                    .arg(label->width())));
+        }
+    } else {
+        QFAIL("no caption measured");
+    }
+}
+
+void frmQuorvaneTest::designedFontWhenInstalled() {
+    const QStringList installed = QFontDatabase::families();
+    if (!installed.contains("Liberation Sans") || installed.contains("Microsoft Sans Serif")) {
+        QSKIP("Liberation Sans is not installed (fonts-liberation2)");
+    }
+    Rig rig;
+    for (const char* name : {"frmQuorvane", "chkshelltopad", "optcase_0", "lbldrv", "lblstatus",
+                             "cmdcountwords", "lblgoplumwick"}) {
+        auto* control =
+            rig.window->objectName() == name ? rig.window.get() : rig.find<QWidget>(name);
+        QCOMPARE(QFontInfo(control->font()).family(), QString("Liberation Sans"));
+        QCOMPARE(control->font().pointSizeF(), 8.25);
+    }
+    QVERIFY(rig.label("lblstatus")->font().bold());
+    QVERIFY(rig.find<QLabel>("lblgoplumwick")->font().bold());
 }
 
 }  // namespace quorvane
