@@ -32,7 +32,11 @@ bool isOwnFolderAt(int folderFd, const char* name) {
 // Qt's own folder classes would pass the names through the system encoding and lose held
 // bytes, so folders are read here.
 
-QStringList FolderListingOs::readSubfolders(const QString& folder) {
+namespace {
+
+// The folders in a folder, hidden ones left out; links to folders only when asked, since
+// a walk down the tree must not follow them into loops.
+QStringList readFolders(const QString& folder, bool followLinks) {
     QStringList names;
     DIR* dir = opendir(FileName::toNative(folder).constData());
     if (dir == nullptr) {
@@ -45,8 +49,11 @@ QStringList FolderListingOs::readSubfolders(const QString& folder) {
             continue;
         }
         const unsigned char type = entry->d_type;
-        if (type == DT_DIR ||
-            ((type == DT_LNK || type == DT_UNKNOWN) && isFolderAt(fd, entry->d_name))) {
+        const bool folderHere =
+            type == DT_DIR ||
+            (followLinks ? (type == DT_LNK || type == DT_UNKNOWN) && isFolderAt(fd, entry->d_name)
+                         : type == DT_UNKNOWN && isOwnFolderAt(fd, entry->d_name));
+        if (folderHere) {
             names.append(FileName::fromNative(
                 QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name))));
         }
@@ -55,26 +62,14 @@ QStringList FolderListingOs::readSubfolders(const QString& folder) {
     return names;
 }
 
+}  // namespace
+
+QStringList FolderListingOs::readSubfolders(const QString& folder) {
+    return readFolders(folder, true);
+}
+
 QStringList FolderListingOs::readOwnSubfolders(const QString& folder) {
-    QStringList names;
-    DIR* dir = opendir(FileName::toNative(folder).constData());
-    if (dir == nullptr) {
-        return names;
-    }
-    const int fd = dirfd(dir);
-    while (const dirent* entry = readdir(dir)) {
-        // Also skips "." and "..".
-        if (entry->d_name[0] == '.') {
-            continue;
-        }
-        const unsigned char type = entry->d_type;
-        if (type == DT_DIR || (type == DT_UNKNOWN && isOwnFolderAt(fd, entry->d_name))) {
-            names.append(FileName::fromNative(
-                QByteArray::fromRawData(entry->d_name, qstrlen(entry->d_name))));
-        }
-    }
-    closedir(dir);
-    return names;
+    return readFolders(folder, false);
 }
 
 bool FolderListingOs::isFolder(const QString& path) {
