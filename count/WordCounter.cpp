@@ -62,8 +62,7 @@ inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
                                            std::size_t blocks) noexcept {
     quint64 carry = s.wordMayStart ? 1 : 0;
     qint64 words = s.words;
-    unsigned char before2 = s.before2;
-    unsigned char before1 = s.before1;
+    const unsigned char* const first = p;
     for (std::size_t n = 0; n < blocks; ++n, p += kBlockSize) {
         const Masks m = Classify(p);
         const quint64 dropped = ~(m.word | m.space);
@@ -71,6 +70,9 @@ inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
         const quint64 reach = (((seeds & dropped) + dropped) ^ dropped) | seeds;
         const quint64 starts = m.word & reach;
         if (m.dollar != 0) [[unlikely]] {
+            // The two bytes before the block: from the state before the first block.
+            const unsigned char before1 = p == first ? s.before1 : p[-1];
+            const unsigned char before2 = p == first ? s.before2 : p[-2];
             const quint64 c = LetterMask(p, 'c');
             const quint64 j = LetterMask(p, 'j');
             const quint64 jBefore = (j << 1) | (isJ(before1) ? 1 : 0);
@@ -84,14 +86,16 @@ inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
             }
         }
         words += std::popcount(starts);
-        carry = (m.space >> 63) | ((dropped >> 63) & (reach >> 63));
-        before2 = p[kBlockSize - 2];
-        before1 = p[kBlockSize - 1];
+        // The next block may start a word when this one ends in a space, or in dropped
+        // bytes reached from one.
+        carry = (m.space | (dropped & reach)) >> 63;
+    }
+    if (blocks > 0) {
+        s.before2 = p[-2];
+        s.before1 = p[-1];
     }
     s.words = words;
     s.wordMayStart = carry != 0;
-    s.before2 = before2;
-    s.before1 = before1;
 }
 
 using ScanBlocks = void (*)(WordCounter::State&, const unsigned char*, std::size_t) noexcept;
