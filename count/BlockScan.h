@@ -165,11 +165,13 @@ __attribute__((target("avx512f,avx512bw"))) inline Masks classifyAvx512(
     const __m512i b = _mm512_loadu_si512(block);
     const __m512i folded = _mm512_or_si512(b, _mm512_set1_epi8(0x20));
     Masks m;
-    m.word = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(folded, _mm512_set1_epi8('a')),
-                                    _mm512_set1_epi8(26)) |
-             _mm512_cmplt_epu8_mask(_mm512_sub_epi8(b, _mm512_set1_epi8('0')),
-                                    _mm512_set1_epi8(10)) |
-             _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8('.'));
+    // Combined in the mask registers and moved out once.
+    const __mmask64 letter = _mm512_cmplt_epu8_mask(
+        _mm512_sub_epi8(folded, _mm512_set1_epi8('a')), _mm512_set1_epi8(26));
+    const __mmask64 digit = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(b, _mm512_set1_epi8('0')),
+                                                   _mm512_set1_epi8(10));
+    const __mmask64 dot = _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8('.'));
+    m.word = _cvtmask64_u64(_kor_mask64(_kor_mask64(letter, digit), dot));
     m.space = _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8(' '));
     m.dollar = _mm512_cmpeq_epi8_mask(b, _mm512_set1_epi8('$'));
     return m;
