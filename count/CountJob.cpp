@@ -253,7 +253,6 @@ CountResult CountJob::run() {
     if (!parts_.makeSource) {
         parts_.makeSource = makeContentSource(request_.documentText);
     }
-    source_ = parts_.makeSource();
     if (parts_.clock == nullptr) {
         parts_.clock = &SteadyClock::instance();
     }
@@ -310,6 +309,7 @@ CountResult CountJob::run() {
                                                                      : failReport(result.reason);
         }
     } else {
+        source_ = parts_.makeSource();
         for (qsizetype index = 0; index < request_.entries.size(); ++index) {
             const QString& entryPath = request_.entries[index];
             if (isCounted(entryPath)) {

@@ -45,12 +45,6 @@ void scanBytes(WordCounter::State& s, const unsigned char* p, std::size_t n) noe
     }
 }
 
-#if defined(__GNUC__) || defined(__clang__)
-#define QUORVANE_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define QUORVANE_ALWAYS_INLINE inline
-#endif
-
 // Counts whole blocks with bit masks. A word starts at a kept letter whose nearest
 // preceding byte that is not dropped is a space (or the start of the file). Those are
 // the positions reachable from "just after a space" through runs of dropped bytes, which
