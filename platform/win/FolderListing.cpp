@@ -7,14 +7,22 @@
 
 namespace quorvane {
 
-FolderList FolderListingOs::readFiles(const QString& folder, const NameFilter& filter) {
-    FolderList result;
+namespace {
+
+// Starts a listing of every entry of `folder`; INVALID_HANDLE_VALUE when it cannot be read.
+HANDLE findFirst(const QString& folder, WIN32_FIND_DATAW& data) {
     const QString query =
         QDir::toNativeSeparators(QDir(folder).absoluteFilePath(QStringLiteral("*")));
+    return FindFirstFileExW(reinterpret_cast<LPCWSTR>(query.utf16()), FindExInfoBasic, &data,
+                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+}
+
+}  // namespace
+
+FolderList FolderListingOs::readFiles(const QString& folder, const NameFilter& filter) {
+    FolderList result;
     WIN32_FIND_DATAW data;
-    HANDLE handle =
-        FindFirstFileExW(reinterpret_cast<LPCWSTR>(query.utf16()), FindExInfoBasic, &data,
-                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE handle = findFirst(folder, data);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         result.ok = code == ERROR_FILE_NOT_FOUND;  // an empty drive root has no "." entry
@@ -52,12 +60,8 @@ QStringList FolderListingOs::readSubfolders(const QString& folder) {
 
 QStringList FolderListingOs::readOwnSubfolders(const QString& folder) {
     QStringList names;
-    const QString query =
-        QDir::toNativeSeparators(QDir(folder).absoluteFilePath(QStringLiteral("*")));
     WIN32_FIND_DATAW data;
-    HANDLE handle =
-        FindFirstFileExW(reinterpret_cast<LPCWSTR>(query.utf16()), FindExInfoBasic, &data,
-                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE handle = findFirst(folder, data);
     if (handle == INVALID_HANDLE_VALUE) {
         return names;
     }
