@@ -15,7 +15,7 @@ class WordCounter {
 public:
     // How whole 64-byte blocks are classified. All give the same counts; the fastest the
     // CPU supports is used unless one is named (the tests run each).
-    enum class Scanner { Portable, Sse2, Avx2, Avx512 };
+    enum class Scanner { Portable, Sse2, Avx2, Avx512, Avx512Vbmi };
     static QList<Scanner> supportedScanners();
     static const char* scannerName(Scanner scanner);
 
