@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -22,6 +23,10 @@ constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 // after one so that it counts the same as in sequence.
 constexpr qint64 kSpaceSearch = qint64{64} * 1024;
 constexpr int kPartsBeforeSplitting = 4;
+// How many whole files a worker takes at a time at most, and how much it reads before it
+// hands over what it has done.
+constexpr std::size_t kFilesTakenAtOnce = 16;
+constexpr qint64 kBytesBeforePublishing = qint64{1} * 1024 * 1024;
 
 // One file counted in parts: the source all parts read, and their results.
 struct SplitFile {
@@ -58,6 +63,7 @@ struct ParallelCount::Shared {
     std::condition_variable tallyReady;
     std::deque<Task> tasks;
     std::unordered_map<qint64, Slot> pending;
+    qint64 lastSubmitted = -1;
     bool stopping = false;
     // What the taker waits for; -1 when it is not waiting.
     qint64 waitTicket = -1;
@@ -102,11 +108,21 @@ void ParallelCount::submit(const QList<std::pair<qint64, QString>>& files) {
             shared_->pending[ticket];
             shared_->tasks.push_back({ticket, path, -1});
         }
+        shared_->lastSubmitted = qMax(shared_->lastSubmitted, files.constLast().first);
     }
     shared_->workReady.notify_all();
 }
 
 bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTally& tally) {
+    // Tickets are taken in increasing order; anything before this one is no longer wanted.
+    while (!taken_.empty() && taken_.front().first < ticket) {
+        taken_.pop_front();
+    }
+    if (!taken_.empty() && taken_.front().first == ticket) {
+        tally = std::move(taken_.front().second);
+        taken_.pop_front();
+        return true;
+    }
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
     const auto isReady = [&](qint64 t) {
@@ -127,6 +143,19 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTal
     }
     tally = std::move(found->second.tally);
     s.pending.erase(found);
+    // Every tally ready right after this one comes along, so that the files the workers
+    // have done are taken without a lock each.
+    for (qint64 next = ticket + 1; next <= s.lastSubmitted; ++next) {
+        const auto more = s.pending.find(next);
+        if (more == s.pending.end()) {
+            continue;  // not handed in: the caller skips it
+        }
+        if (!more->second.ready) {
+            break;
+        }
+        taken_.emplace_back(next, std::move(more->second.tally));
+        s.pending.erase(more);
+    }
     return true;
 }
 
@@ -139,16 +168,24 @@ void ParallelCount::work() {
     std::unique_ptr<ContentSource> source = s.makeSource();
     QByteArray buffer(kReadBufferSize, Qt::Uninitialized);
 
-    const auto publish = [&](qint64 ticket, FileTally tally) {
+    // Tallies of whole files wait here and are published together: a lock and a wake-up
+    // cost more than counting a small file.
+    std::vector<std::pair<qint64, FileTally>> done;
+    qint64 bytesSincePublished = 0;
+    const auto publishDone = [&] {
+        if (done.empty()) {
+            return;
+        }
         bool wake = false;
         {
             const std::lock_guard lock(s.mutex);
-            Slot& slot = s.pending[ticket];
-            slot.tally = std::move(tally);
-            slot.ready = true;
-            slot.split.reset();
-            // Only the tally the taker waits for wakes it; a wake-up costs more than
-            // counting a small file.
+            for (auto& [ticket, tally] : done) {
+                Slot& slot = s.pending[ticket];
+                slot.tally = std::move(tally);
+                slot.ready = true;
+                slot.split.reset();
+            }
+            // Only the tally the taker waits for wakes it.
             if (s.waitTicket >= 0) {
                 const auto ready = [&](qint64 t) {
                     const auto found = s.pending.find(t);
@@ -157,9 +194,15 @@ void ParallelCount::work() {
                 wake = ready(s.waitTicket) && ready(s.waitAlso);
             }
         }
+        done.clear();
+        bytesSincePublished = 0;
         if (wake) {
             s.tallyReady.notify_one();
         }
+    };
+    const auto publish = [&](qint64 ticket, FileTally tally) {
+        done.emplace_back(ticket, std::move(tally));
+        publishDone();
     };
 
     // Counts one part of a split file; the worker that finishes the last part publishes.
@@ -241,44 +284,63 @@ void ParallelCount::work() {
         return file.parts.size() > 1;
     };
 
+    std::deque<Task> run;
     for (;;) {
-        Task task;
-        std::shared_ptr<SplitFile> file;
-        {
+        if (run.empty()) {
+            publishDone();
             std::unique_lock lock(s.mutex);
             s.workReady.wait(lock, [&] { return s.stopping || !s.tasks.empty(); });
             if (s.tasks.empty()) {
                 return;  // stopping
             }
-            task = std::move(s.tasks.front());
-            s.tasks.pop_front();
-            if (task.part >= 0) {
+            // A part alone; whole files in a run of consecutive ones, a share small enough
+            // that the other workers still get theirs.
+            const std::size_t share = std::clamp<std::size_t>(
+                s.tasks.size() / (2 * static_cast<std::size_t>(s.threads)), 1, kFilesTakenAtOnce);
+            do {
+                run.push_back(std::move(s.tasks.front()));
+                s.tasks.pop_front();
+            } while (run.front().part < 0 && run.size() < share && !s.tasks.empty() &&
+                     s.tasks.front().part < 0);
+        }
+        Task task = std::move(run.front());
+        run.pop_front();
+        if (task.part >= 0) {
+            std::shared_ptr<SplitFile> file;
+            {
+                const std::lock_guard lock(s.mutex);
                 file = s.pending[task.ticket].split;
             }
-        }
-        if (task.part >= 0) {
             countPart(task.ticket, file, task.part);
             continue;
         }
 
+        // Held tallies go out before a file that may take long, and once enough was read
+        // that the taker should see them.
+        if (bytesSincePublished >= kBytesBeforePublishing) {
+            publishDone();
+        }
         FileTally tally;
         if (s.cancelled.load(std::memory_order_relaxed)) {
             tally.outcome = FileTally::Outcome::Cancelled;
-            publish(task.ticket, std::move(tally));
+            done.emplace_back(task.ticket, std::move(tally));
             continue;
         }
         if (!source->open(task.path)) {
             tally.outcome = FileTally::Outcome::Unreadable;
             tally.reason = source->errorString();
-            publish(task.ticket, std::move(tally));
+            done.emplace_back(task.ticket, std::move(tally));
             continue;
         }
         // The report may be listed under another name (--output into the folder).
         if (source->identity().sameFileAs(s.report)) {
             source->close();
             tally.outcome = FileTally::Outcome::IsReport;
-            publish(task.ticket, std::move(tally));
+            done.emplace_back(task.ticket, std::move(tally));
             continue;
+        }
+        if (!done.empty() && (!source->canReadAt() || source->size() >= kBytesBeforePublishing)) {
+            publishDone();
         }
         if (s.threads > 1 && s.rule == WordRule::Classic && source->canReadAt() &&
             source->size() >= kPartsBeforeSplitting * s.partSize) {
@@ -325,9 +387,10 @@ void ParallelCount::work() {
                 unicode.feed(buffer.constData(), static_cast<std::size_t>(got));
             }
             bytesRead_.fetch_add(got, std::memory_order_relaxed);
+            bytesSincePublished += got;
         }
         source->close();
-        publish(task.ticket, std::move(tally));
+        done.emplace_back(task.ticket, std::move(tally));
     }
 }
 

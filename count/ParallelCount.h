@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -56,6 +57,8 @@ private:
 
     std::unique_ptr<Shared> shared_;
     std::atomic<qint64> bytesRead_{0};
+    // Tallies taken from the workers ahead of being asked for, in ticket order.
+    std::deque<std::pair<qint64, FileTally>> taken_;
 };
 
 }  // namespace quorvane

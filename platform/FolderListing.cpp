@@ -88,22 +88,46 @@ private:
     mutable std::u32string scratch_;
 };
 
+// Appends a code point (or a lone surrogate) in the UTF-8 form, whose bytes compare in the
+// order of the code points they stand for.
+void appendOrdered(std::string& key, char32_t c) {
+    if (c < 0x80) {
+        key.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        key.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        key.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        key.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        key.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
 // What lessThan compares, worked out once per name: every UTF-16 unit case-folded as
 // QString::compare(..., Qt::CaseInsensitive) folds it, the second unit of a surrogate
-// pair standing for the whole folded code point.
-std::u32string sortKey(const QString& name) {
-    std::u32string key(static_cast<size_t>(name.size()), U'\0');
+// pair standing for the whole folded code point. Held as bytes, so that most keys need no
+// memory of their own and two compare with one memcmp.
+std::string sortKey(const QString& name) {
+    std::string key;
+    key.reserve(static_cast<size_t>(name.size()));
     char16_t last = 0;
     for (qsizetype i = 0; i < name.size(); ++i) {
         const char16_t unit = name[i].unicode();
         char32_t folded = unit;
-        if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last)) {
+        if (unit < 0x80) {
+            folded = unit >= u'A' && unit <= u'Z' ? unit + 0x20 : unit;
+        } else if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last)) {
             folded = QChar::toCaseFolded(QChar::surrogateToUcs4(last, unit));
         } else if (!QChar::isSurrogate(unit)) {
             folded = QChar::toCaseFolded(char32_t{unit});
         }
         last = unit;
-        key[static_cast<size_t>(i)] = folded;
+        appendOrdered(key, folded);
     }
     return key;
 }
@@ -112,7 +136,7 @@ std::u32string sortKey(const QString& name) {
 
 void FolderListing::sort(QStringList& names) {
     // A large folder is sorted by keys made once, not folded again in every comparison.
-    std::vector<std::pair<std::u32string, qsizetype>> keyed;
+    std::vector<std::pair<std::string, qsizetype>> keyed;
     keyed.reserve(static_cast<size_t>(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i) {
         keyed.emplace_back(sortKey(names[i]), i);

@@ -18,7 +18,7 @@ QString keyPath(const QString& section, const QString& key) {
 SettingsStore::SettingsStore() = default;
 SettingsStore::~SettingsStore() = default;
 
-QSettings& SettingsStore::open(const QString& application) const {
+SettingsStore::Opened& SettingsStore::open(const QString& application) const {
     std::shared_ptr<Opened>& entry = opened_[application];
     if (!entry) {
         entry = std::make_shared<Opened>();
@@ -26,7 +26,7 @@ QSettings& SettingsStore::open(const QString& application) const {
     constexpr qint64 kLookEveryMs = 20;
     if (entry->settings && entry->sinceLooked.isValid() &&
         entry->sinceLooked.elapsed() < kLookEveryMs) {
-        return *entry->settings;
+        return *entry;
     }
     entry->sinceLooked.start();
     if (entry->settings) {
@@ -34,31 +34,35 @@ QSettings& SettingsStore::open(const QString& application) const {
         // reads it live there.
         const QFileInfo file(entry->settings->fileName());
         if (!file.exists() && entry->size < 0) {
-            return *entry->settings;
+            return *entry;
         }
         if (file.exists() && file.lastModified() == entry->modified && file.size() == entry->size) {
-            return *entry->settings;
+            return *entry;
         }
     }
     entry->settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                   application, application);
     entry->found.clear();
+    ++entry->generation;
     const QFileInfo file(entry->settings->fileName());
     entry->modified = file.exists() ? file.lastModified() : QDateTime();
     entry->size = file.exists() ? file.size() : -1;
-    return *entry->settings;
+    return *entry;
+}
+
+quint64 SettingsStore::generation(const QString& application) const {
+    return open(application).generation;
 }
 
 QString SettingsStore::read(const QString& application, const QString& section, const QString& key,
                             const QString& defaultValue) const {
-    const QSettings& settings = open(application);
+    Opened& entry = open(application);
     const QString path = keyPath(section, key);
-    Opened& entry = *opened_[application];
     const auto known = entry.found.constFind(path);
     if (known != entry.found.constEnd()) {
         return known->value_or(defaultValue);
     }
-    const std::optional<QString> text = textOf(settings.value(path));
+    const std::optional<QString> text = textOf(entry.settings->value(path));
     entry.found.insert(path, text);
     return text.value_or(defaultValue);
 }
@@ -85,20 +89,21 @@ std::optional<QString> SettingsStore::textOf(const QVariant& value) {
 
 bool SettingsStore::write(const QString& application, const QString& section, const QString& key,
                           const QString& text) {
-    QSettings& settings = open(application);
-    opened_[application]->found.clear();
+    Opened& entry = open(application);
+    QSettings& settings = *entry.settings;
+    entry.found.clear();
+    ++entry.generation;
     settings.setValue(keyPath(section, key), text);
     settings.sync();
     // Our own write changed the file: what is open now matches it.
-    std::shared_ptr<Opened>& entry = opened_[application];
     const QFileInfo file(settings.fileName());
-    entry->modified = file.exists() ? file.lastModified() : QDateTime();
-    entry->size = file.exists() ? file.size() : -1;
+    entry.modified = file.exists() ? file.lastModified() : QDateTime();
+    entry.size = file.exists() ? file.size() : -1;
     // A format error only says that the old file held lines that could not be parsed; the
     // new value was still written, and the unparsable lines were dropped with it.
     if (settings.status() == QSettings::AccessError) {
         // What failed to reach the disk must not be read back as if it had.
-        entry->settings.reset();
+        entry.settings.reset();
         return false;
     }
     return true;

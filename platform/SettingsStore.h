@@ -24,6 +24,10 @@ public:
 
     QString read(const QString& application, const QString& section, const QString& key,
                  const QString& defaultValue) const;
+    // Changes whenever what read() gives for the application may have changed: after our
+    // own writes, and once a change to the store behind our back has been seen. A caller
+    // that reads one value very often keeps it until this changes.
+    quint64 generation(const QString& application) const;
     // False when the value could not be stored.
     bool write(const QString& application, const QString& section, const QString& key,
                const QString& text);
@@ -36,7 +40,8 @@ private:
     // letter case for every line: the store stays open, and is opened afresh when its
     // file changed behind our back (looked at no more often than every few milliseconds;
     // our own writes are seen at once).
-    QSettings& open(const QString& application) const;
+    struct Opened;
+    Opened& open(const QString& application) const;
     static std::optional<QString> textOf(const QVariant& value);
 
     struct Opened {
@@ -46,6 +51,7 @@ private:
         QElapsedTimer sinceLooked;
         // What reads found, by section/key; emptied whenever the store may have changed.
         QHash<QString, std::optional<QString>> found;
+        quint64 generation = 0;
     };
     mutable QHash<QString, std::shared_ptr<Opened>> opened_;
 };

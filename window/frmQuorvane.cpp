@@ -468,9 +468,14 @@ ReportOptions frmQuorvane::reportOptions() const {
 }
 
 int frmQuorvane::letterCase() const {
-    const QString stored =
-        settings_.read(keys::kApplication, keys::kProgram, keys::kOptCase, QString());
-    return toWholeNumber16(stored).value_or(0);
+    static const QString application = QString::fromLatin1(keys::kApplication);
+    const quint64 generation = settings_.generation(application);
+    if (!storedCase_ || storedCase_->generation != generation) {
+        const QString stored =
+            settings_.read(application, keys::kProgram, keys::kOptCase, QString());
+        storedCase_ = StoredCase{generation, toWholeNumber16(stored).value_or(0)};
+    }
+    return storedCase_->value;
 }
 
 }  // namespace quorvane

@@ -114,6 +114,13 @@ private:
     std::unique_ptr<MenuBarKeys> menuKeys_;
 
     SettingsStore settings_;
+    // The stored letter case as last read, and the store's generation it was read at: a
+    // count asks for it once per line.
+    struct StoredCase {
+        quint64 generation = 0;
+        int value = 0;
+    };
+    mutable std::optional<StoredCase> storedCase_;
     // The file-system object a count asks for creation dates; created by start-up.
     std::optional<CreationDates> FSO;
 

@@ -117,12 +117,19 @@ TEST_F(SettingsStoreTest, WriteOverGarbageSucceedsAndReachesTheDisk) {
 
 // The store stays open between reads, but a change made to its file by someone else is
 // read once a few milliseconds have passed.
+// The generation tells a caller that keeps a value when to read it again.
 TEST_F(SettingsStoreTest, ChangesMadeOutsideAreSeen) {
     ASSERT_TRUE(store.write(app, "program", "OptCaseInteger", "2"));
+    const quint64 written = store.generation(app);
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "2");
+    EXPECT_EQ(store.generation(app), written);  // reading changes nothing
     seed("[program]\nOptCaseInteger=3 \n");
     QThread::msleep(30);
+    const quint64 changed = store.generation(app);
+    EXPECT_NE(changed, written);
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "3");
+    ASSERT_TRUE(store.write(app, "program", "numberedlist", "1"));
+    EXPECT_NE(store.generation(app), changed);  // our own writes too
 }
 
 TEST_F(SettingsStoreTest, UnwritablePlacesFailWithoutCrashing) {

@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -214,6 +215,8 @@ private slots:
     void countWordsUsesTheWordRule();
     void countWordsRun_data();
     void countWordsRun();
+    void letterCaseChangedDuringARun_data();
+    void letterCaseChangedDuringARun();
     void closingDuringARunCancelsIt();
     void panels_data();
     void panels();
@@ -701,6 +704,38 @@ void frmQuorvaneTest::countWordsRun() {
     QVERIFY(rig.cmdcountwords()->isEnabled());
     QVERIFY(!rig.Timer1()->isActive());
     QVERIFY(rig.label("lblstatus")->isHidden());
+}
+
+void frmQuorvaneTest::letterCaseChangedDuringARun_data() {
+    QTest::addColumn<bool>("outside");  // stored by another program, not by the window
+    QTest::newRow("by the window's button") << false;
+    QTest::newRow("by another program") << true;
+}
+
+// The letter case is read afresh for every line: a change made while the count yields
+// after its first file reaches the second line.
+void frmQuorvaneTest::letterCaseChangedDuringARun() {
+    QFETCH(bool, outside);
+    Rig rig;
+    writeFile(rig.at("A/run/a.doc"), "one two");
+    writeFile(rig.at("A/run/b_c-d.txt"), "alpha beta gamma");
+    frmQuorvane& w = *rig.window;
+    QVERIFY(rig.Dir1()->setPath(rig.at("A/run")));
+    rig.cmbkey()->setCurrentIndex(0);  // "*.*"
+    w.cmbkey_Click();
+    QTimer::singleShot(0, &w, [&] {
+        if (outside) {
+            QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
+            store.setValue("program/OptCaseInteger", "1");
+            store.sync();
+            QThread::msleep(30);  // longer than the window trusts what it last found
+        } else {
+            control<QAbstractButton>(w, "optcase_1")->click();
+        }
+    });
+    rig.cmdcountwords()->click();
+    QCOMPARE(readFile(rig.at("A/run/tallix.txt")),
+             QByteArray("a.doc (2 Words)\r\nB_C-D.TXT (3 WORDS)\r\n\r\nTotal Words: 5\r\n"));
 }
 
 void frmQuorvaneTest::closingDuringARunCancelsIt() {
