@@ -67,13 +67,18 @@ int main(int argc, char** argv) {
         sinceEvents.restart();
     });
     probe.start();
-    timer.restart();
-    sinceEvents.start();
-    button->click();  // runs the whole count, handling events as it goes
-    const double seconds = timer.nsecsElapsed() / 1e9;
-    longestNs = qMax(longestNs, sinceEvents.nsecsElapsed());
+    // The best of three runs, as the headless counter is timed; the longest hold of all.
+    double seconds = 0;
+    for (int run = 0; run < 3; ++run) {
+        timer.restart();
+        sinceEvents.start();
+        button->click();  // runs the whole count, handling events as it goes
+        const double taken = timer.nsecsElapsed() / 1e9;
+        longestNs = qMax(longestNs, sinceEvents.nsecsElapsed());
+        seconds = run == 0 ? taken : qMin(seconds, taken);
+    }
     const auto* files = window.findChild<QWidget*>(QStringLiteral("File1"));
-    std::printf("window run: %.3f s (%s)\n", seconds,
+    std::printf("window run: %.3f s, best of 3 (%s)\n", seconds,
                 files != nullptr ? "counted the files File1 lists" : "no file list");
     std::printf("longest without handling events: %.2f ms\n", longestNs / 1e6);
     return 0;

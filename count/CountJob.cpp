@@ -173,7 +173,9 @@ bool CountJob::addEntry(qint64 index, const QString& entryPath, qint64 words,
     }
     result.total += words;
     ++result.filesCounted;
-    result.counted.append(entry);
+    if (request_.keepEntries) {
+        result.counted.append(entry);
+    }
     return true;
 }
 
@@ -336,6 +338,12 @@ CountResult CountJob::run() {
         }
     }
 
+    // Finishing the report writes out its last part and waits for the disk: the host gets
+    // its turn first if the last file took a while.
+    yieldAfterFile();
+    if (cancelled_) {
+        return cancelRun();
+    }
     if (!format.end({result.total, result.notCounted})) {
         return failReport(format.errorString());
     }

@@ -32,6 +32,9 @@ struct CountRequest {
     WordRule rule = WordRule::Classic;
     // Documents (word processor files, PDF, HTML...) are counted by the text they show.
     bool documentText = false;
+    // Every counted entry kept in the result as well as written to the report: for callers
+    // that look at them afterwards. A large folder's entries cost memory, and time to free.
+    bool keepEntries = false;
 };
 
 struct CountResult {
@@ -44,7 +47,7 @@ struct CountResult {
     QString reportPath;
     qint64 total = 0;
     qint64 filesCounted = 0;
-    QList<ReportEntry> counted;   // every line of the report, in order
+    QList<ReportEntry> counted;   // every line of the report, in order, when asked to keep them
     QList<NotCounted> notCounted;  // listed files that could not be opened or read
     QString error;                // for ReportFailed: the path and the system's reason
     QString reason;               // for ReportFailed: the system's reason alone

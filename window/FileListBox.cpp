@@ -2,9 +2,11 @@
 
 #include <QPointer>
 #include <QStringListModel>
+#include <QThreadPool>
 
 #include <chrono>
 #include <future>
+#include <utility>
 
 #include "EventLoop.h"
 #include "FileName.h"
@@ -16,7 +18,7 @@ namespace {
 
 // A listing that takes longer than this lets the window handle its events meanwhile; a
 // shorter one (nearly every folder) is over before anything else can happen.
-constexpr std::chrono::milliseconds kListWithoutYielding{5};
+constexpr std::chrono::milliseconds kListWithoutYielding{2};
 
 }  // namespace
 
@@ -76,8 +78,17 @@ void FileListBox::refresh() {
         }
     }
     Listed listed = pending.get();
-    names_ = std::move(listed.names);
+    // The lists shown until now may hold a hundred thousand names; freeing them takes
+    // longer than the window should go without handling its events, so another thread
+    // does it.
+    QStringList previousNames = std::exchange(names_, std::move(listed.names));
+    QStringList previousRows = rows_->stringList();
     rows_->setStringList(listed.shown);
+    QThreadPool::globalInstance()->start(
+        [names = std::move(previousNames), rows = std::move(previousRows)]() mutable {
+            names.clear();
+            rows.clear();
+        });
     emit refreshed();
 }
 

@@ -413,11 +413,16 @@ void frmQuorvane::cmdcountwords_Click() {
     };
     request.documentText = ui_->mnudocumenttext->isChecked();
     request.rule = ui_->mnuwordrule->isChecked() ? WordRule::Unicode : WordRule::Classic;
-    CountJob job(std::move(request));
-    job.setYieldCallback([] { EventLoop::yield(); });
-    job_ = &job;
-    const CountResult result = job.run();
-    job_ = nullptr;
+    CountResult result;
+    {
+        // Gone before the file list is read again, so that the list the job was given is
+        // then the file list's alone to let go of.
+        CountJob job(std::move(request));
+        job.setYieldCallback([] { EventLoop::yield(); });
+        job_ = &job;
+        result = job.run();
+        job_ = nullptr;
+    }
     lastCountResult_ = result;
     finishCount(result);
 }

@@ -157,6 +157,7 @@ protected:
         r.options = [this] { return options; };
         r.letterCase = [this] { return letterCase; };
         r.dateCreated = [this](const QString&) { return created; };
+        r.keepEntries = true;
         return r;
     }
 
@@ -223,7 +224,30 @@ TEST_F(CountJobTest, SkipsTheReportAndNumbersWithGaps) {
     EXPECT_EQ(result.counted[2].index, 3);
     EXPECT_EQ(result.counted[2].name, "Tallix.TXT");
     EXPECT_EQ(result.counted[2].words, 3);
-    EXPECT_EQ(yields, 6);  // after every entry, skipped ones included
+    // After every entry, skipped ones included, and once more before the report is
+    // finished, as a millisecond passed on this clock since the last.
+    EXPECT_EQ(yields, 6 + 1);
+
+    // Unless asked, the entries are in the report only.
+    CountRequest unkept = request();
+    unkept.keepEntries = false;
+    CountParts parts;
+    parts.clock = &ticking;
+    const CountResult plain = CountJob(unkept, parts).run();
+    EXPECT_TRUE(plain.counted.isEmpty());
+    EXPECT_EQ(plain.filesCounted, 4);
+    EXPECT_EQ(plain.total, 8);
+
+    // Cancelled at that last yield: the run is not complete, the earlier report stays.
+    write("tallix.txt", "an earlier report");
+    yields = 0;
+    onYield = [&](int n) {
+        if (n == 7) {
+            current->cancel();
+        }
+    };
+    EXPECT_EQ(run().outcome, CountResult::Outcome::Cancelled);
+    EXPECT_EQ(report(), QByteArray("an earlier report"));
 }
 
 TEST_F(CountJobTest, ContentRows) {
@@ -377,7 +401,7 @@ TEST_F(CountJobTest, HostileFolderContents) {
             ++i;
         }
     }
-    EXPECT_EQ(yields, int(std::size(rows)));
+    EXPECT_EQ(yields, int(std::size(rows)) + 1);  // and before the report is finished
     const QString message = CountJob::closingMessage(result.notCounted);
     EXPECT_TRUE(message.startsWith("done \"output.txt\" File Created!\n\nNot counted:\npipe.txt"))
         << message.toStdString();

@@ -554,6 +554,7 @@ protected:
         request.letterCase = [] { return 0; };
         request.rule = rule;
         request.documentText = documentText;
+        request.keepEntries = true;
         CountJob job(request);
         return job.run();
     }
