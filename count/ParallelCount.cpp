@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <cstdint>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -26,6 +27,11 @@ constexpr int kPartsBeforeSplitting = 4;
 // How many whole files a worker takes at a time at most, and how much it reads before it
 // hands over what it has done.
 constexpr std::size_t kFilesTakenAtOnce = 16;
+// Stretches of plain files at least this long are mapped and counted in place rather than
+// copied into the buffer first; a shorter one costs less to copy than to map. A mapped
+// stretch is counted in pieces, with a look at cancelling between them.
+constexpr qint64 kMapFrom = qint64{512} * 1024;
+constexpr qint64 kMappedPiece = qint64{256} * 1024;
 constexpr qint64 kBytesBeforePublishing = qint64{1} * 1024 * 1024;
 
 // One file counted in parts: the source all parts read, and their results.
@@ -42,6 +48,39 @@ struct Task {
     QString path;            // a whole file
     int part = -1;           // or a part of a split file
 };
+
+enum class Mapped { NotMapped, Fed, Shrank, Cancelled };
+
+// Feeds the bytes [from, to) of an open plain file to `feed` straight from the mapped file.
+template <typename Feed>
+Mapped feedMapped(ContentSource& source, qint64 from, qint64 to, Feed& feed,
+                  const std::atomic<bool>& cancelled, std::atomic<qint64>& bytesRead) {
+    if (to - from < kMapFrom) {
+        return Mapped::NotMapped;
+    }
+    const std::unique_ptr<MappedBytes> bytes = source.mapAt(from, to - from);
+    if (!bytes) {
+        return Mapped::NotMapped;
+    }
+    const MappedBytes::Take take = [](void* context, const char* data, std::size_t size) {
+        (*static_cast<Feed*>(context))(data, size);
+    };
+    for (qint64 at = 0; at < to - from; at += kMappedPiece) {
+        if (cancelled.load(std::memory_order_relaxed)) {
+            return Mapped::Cancelled;
+        }
+        const qint64 size = qMin(kMappedPiece, to - from - at);
+        if (!bytes->visit(at, size, take, &feed)) {
+            return Mapped::Shrank;
+        }
+        bytesRead.fetch_add(size, std::memory_order_relaxed);
+    }
+    return Mapped::Fed;
+}
+
+QString changedWhileCounted() {
+    return QStringLiteral("the file changed while it was counted");
+}
 
 struct Slot {
     bool ready = false;
@@ -166,7 +205,10 @@ void ParallelCount::cancel() {
 void ParallelCount::work() {
     Shared& s = *shared_;
     std::unique_ptr<ContentSource> source = s.makeSource();
-    QByteArray buffer(kReadBufferSize, Qt::Uninitialized);
+    // On a cache line, so that the counter starts on whole blocks.
+    const auto storage = std::make_unique<char[]>(kReadBufferSize + 64);
+    char* const buffer = reinterpret_cast<char*>(
+        (reinterpret_cast<std::uintptr_t>(storage.get()) + 63) & ~std::uintptr_t{63});
 
     // Tallies of whole files wait here and are published together: a lock and a wake-up
     // cost more than counting a small file.
@@ -213,23 +255,36 @@ void ParallelCount::work() {
         }
         QString error;
         bool failed = false;
-        for (qint64 at = file->starts[size_t(part)]; at < file->starts[size_t(part) + 1];) {
+        const qint64 partStart = file->starts[size_t(part)];
+        const qint64 partEnd = file->starts[size_t(part) + 1];
+        auto feed = [&counter](const char* data, std::size_t size) {
+            counter.feed(data, size);
+        };
+        const Mapped mapped =
+            feedMapped(*file->source, partStart, partEnd, feed, s.cancelled, bytesRead_);
+        if (mapped == Mapped::Shrank) {
+            error = changedWhileCounted();
+            failed = true;
+        } else if (mapped == Mapped::Cancelled) {
+            failed = true;
+        }
+        for (qint64 at = mapped == Mapped::NotMapped ? partStart : partEnd; at < partEnd;) {
             if (s.cancelled.load(std::memory_order_relaxed)) {
                 failed = true;
                 break;
             }
-            const qint64 want = qMin<qint64>(buffer.size(), file->starts[size_t(part) + 1] - at);
-            const qint64 got = file->source->readAt(at, buffer.data(), want, error);
+            const qint64 want = qMin<qint64>(kReadBufferSize, partEnd - at);
+            const qint64 got = file->source->readAt(at, buffer, want, error);
             if (got <= 0) {
                 // A file that shrank while it was counted is as unreadable as one that
                 // fails: its words are no longer what the parts would add up to.
                 if (got == 0) {
-                    error = QStringLiteral("the file changed while it was counted");
+                    error = changedWhileCounted();
                 }
                 failed = true;
                 break;
             }
-            counter.feed(buffer.constData(), static_cast<std::size_t>(got));
+            counter.feed(buffer, static_cast<std::size_t>(got));
             bytesRead_.fetch_add(got, std::memory_order_relaxed);
             at += got;
         }
@@ -267,14 +322,14 @@ void ParallelCount::work() {
         for (qint64 nominal = partSize; nominal < size - partSize / 2; nominal += partSize) {
             const qint64 from = qMax(file.starts.back() + 1, nominal - 1);
             const qint64 want = qMin(qMin(kSpaceSearch, partSize / 2), size - from);
-            const qint64 got = opened.readAt(from, buffer.data(), want, error);
+            const qint64 got = opened.readAt(from, buffer, want, error);
             if (got < 0) {
                 return false;
             }
             const char* found = static_cast<const char*>(
-                std::memchr(buffer.constData(), ' ', static_cast<size_t>(qMax<qint64>(got, 0))));
+                std::memchr(buffer, ' ', static_cast<size_t>(qMax<qint64>(got, 0))));
             if (found != nullptr) {
-                const qint64 offset = found - buffer.constData();
+                const qint64 offset = found - buffer;
                 file.starts.push_back(from + offset + 1);
             }
         }
@@ -366,26 +421,49 @@ void ParallelCount::work() {
 
         WordCounter classic;
         UnicodeWordCounter unicode;
+        auto feed = [&](const char* data, std::size_t size) {
+            if (s.rule == WordRule::Classic) {
+                classic.feed(data, size);
+            } else {
+                unicode.feed(data, size);
+            }
+        };
+        // The size the file had when it was opened, mapped; anything it has gained since
+        // is read after it, as a file that grows is read to its new end.
+        qint64 position = 0;
+        const Mapped mapped = source->canReadAt()
+                                  ? feedMapped(*source, 0, source->size(), feed, s.cancelled,
+                                               bytesRead_)
+                                  : Mapped::NotMapped;
+        if (mapped == Mapped::Fed) {
+            position = source->size();
+            bytesSincePublished += position;
+        }
         for (;;) {
-            if (s.cancelled.load(std::memory_order_relaxed)) {
+            if (mapped == Mapped::Cancelled || s.cancelled.load(std::memory_order_relaxed)) {
                 tally.outcome = FileTally::Outcome::Cancelled;
                 break;
             }
-            const qint64 got = source->read(buffer.data(), buffer.size());
+            if (mapped == Mapped::Shrank) {
+                tally.outcome = FileTally::Outcome::Unreadable;
+                tally.reason = changedWhileCounted();
+                break;
+            }
+            QString error;
+            const qint64 got = mapped == Mapped::Fed
+                                   ? source->readAt(position, buffer, kReadBufferSize, error)
+                                   : source->read(buffer, kReadBufferSize);
             if (got < 0) {
                 tally.outcome = FileTally::Outcome::Unreadable;
-                tally.reason = source->errorString();
+                tally.reason = mapped == Mapped::Fed ? error : source->errorString();
                 break;
             }
             if (got == 0) {
                 tally.words = s.rule == WordRule::Classic ? classic.count() : unicode.count();
                 break;
             }
-            if (s.rule == WordRule::Classic) {
-                classic.feed(buffer.constData(), static_cast<std::size_t>(got));
-            } else {
-                unicode.feed(buffer.constData(), static_cast<std::size_t>(got));
-            }
+            feed(buffer, static_cast<std::size_t>(got));
+            position += got;
             bytesRead_.fetch_add(got, std::memory_order_relaxed);
             bytesSincePublished += got;
         }

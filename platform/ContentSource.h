@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "FileIdentity.h"
+#include "MappedBytes.h"
 
 namespace quorvane {
 
@@ -35,6 +36,13 @@ public:
         Q_UNUSED(size);
         error = errorString();
         return -1;
+    }
+    // The bytes [offset, offset + size) of a plain file mapped into memory, from any
+    // thread; null where the system does not map them, and the caller reads instead.
+    virtual std::unique_ptr<MappedBytes> mapAt(qint64 offset, qint64 size) {
+        Q_UNUSED(offset);
+        Q_UNUSED(size);
+        return nullptr;
     }
 };
 

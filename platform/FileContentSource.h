@@ -24,6 +24,7 @@ public:
     bool canReadAt() const override;
     qint64 size() const override { return size_; }
     qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) override;
+    std::unique_ptr<MappedBytes> mapAt(qint64 offset, qint64 size) override;
     // A name that reaches the open file itself even if its own name has moved on since,
     // for libraries that open files only by name.
     QString openName() const;

@@ -95,6 +95,10 @@ qint64 DocumentContentSource::readAt(qint64 offset, char* buffer, qint64 size, Q
     return state_->file.readAt(offset, buffer, size, error);
 }
 
+std::unique_ptr<MappedBytes> DocumentContentSource::mapAt(qint64 offset, qint64 size) {
+    return state_->asBytes ? state_->file.mapAt(offset, size) : nullptr;
+}
+
 bool DocumentContentSource::open(const QString& path) {
     close();
     error_.clear();
@@ -259,6 +263,10 @@ qint64 DocumentContentSource::size() const {
 
 qint64 DocumentContentSource::readAt(qint64 offset, char* buffer, qint64 size, QString& error) {
     return state_->file.readAt(offset, buffer, size, error);
+}
+
+std::unique_ptr<MappedBytes> DocumentContentSource::mapAt(qint64 offset, qint64 size) {
+    return state_->file.mapAt(offset, size);
 }
 
 bool DocumentContentSource::open(const QString& path) {

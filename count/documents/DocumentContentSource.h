@@ -28,6 +28,7 @@ public:
     bool canReadAt() const override;
     qint64 size() const override;
     qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) override;
+    std::unique_ptr<MappedBytes> mapAt(qint64 offset, qint64 size) override;
 
     // Whether this build reads documents at all (it needs its libraries); without them
     // every file is read as its bytes.

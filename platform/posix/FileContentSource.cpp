@@ -1,10 +1,14 @@
 #include "FileContentSource.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
+#include <mutex>
 
 #include "FileName.h"
 #include "SystemError.h"
@@ -12,7 +16,76 @@
 namespace quorvane {
 
 namespace {
+
 constexpr off_t kAdviseFrom = off_t{1} << 20;
+
+// A mapped file that shrinks leaves the pages past its new end without bytes, and reading
+// them raises SIGBUS. While this thread reads a mapping, the handler jumps back to the
+// reader, which reports the file as changed; any other SIGBUS is the system's as before.
+struct MappedRead {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    sigjmp_buf back;
+};
+thread_local MappedRead* currentRead = nullptr;
+struct sigaction previousBusHandler;
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+    MappedRead* const read = currentRead;
+    const auto* at = static_cast<const char*>(info->si_addr);
+    if (read != nullptr && at >= read->begin && at < read->end) {
+        siglongjmp(read->back, 1);
+    }
+    if ((previousBusHandler.sa_flags & SA_SIGINFO) != 0 &&
+        previousBusHandler.sa_sigaction != nullptr) {
+        previousBusHandler.sa_sigaction(signal, info, context);
+        return;
+    }
+    if (previousBusHandler.sa_handler != SIG_DFL && previousBusHandler.sa_handler != SIG_IGN) {
+        previousBusHandler.sa_handler(signal);
+        return;
+    }
+    // Back to the system's way: the faulting read runs again and ends the program.
+    ::signal(SIGBUS, SIG_DFL);
+}
+
+void catchBusErrors() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action = {};
+        action.sa_sigaction = onBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &previousBusHandler);
+    });
+}
+
+class PosixMappedBytes : public MappedBytes {
+public:
+    PosixMappedBytes(void* mapping, std::size_t length, std::size_t skip)
+        : mapping_(mapping), length_(length), bytes_(static_cast<const char*>(mapping) + skip) {}
+    ~PosixMappedBytes() override { ::munmap(mapping_, length_); }
+
+    bool visit(qint64 at, qint64 size, Take take, void* context) override {
+        MappedRead read;
+        read.begin = static_cast<const char*>(mapping_);
+        read.end = read.begin + length_;
+        if (sigsetjmp(read.back, 1) != 0) {
+            currentRead = nullptr;
+            return false;
+        }
+        currentRead = &read;
+        take(context, bytes_ + at, static_cast<std::size_t>(size));
+        currentRead = nullptr;
+        return true;
+    }
+
+private:
+    void* mapping_;
+    std::size_t length_;
+    const char* bytes_;
+};
+
 }  // namespace
 
 struct FileContentSource::Handle {
@@ -107,6 +180,24 @@ qint64 FileContentSource::readAt(qint64 offset, char* buffer, qint64 size, QStri
             return -1;
         }
     }
+}
+
+std::unique_ptr<MappedBytes> FileContentSource::mapAt(qint64 offset, qint64 size) {
+    if (handle_->fd < 0 || offset < 0 || size <= 0) {
+        return nullptr;
+    }
+    static const qint64 page = qMax<qint64>(::sysconf(_SC_PAGESIZE), 1);
+    const qint64 start = offset - offset % page;
+    const auto length = static_cast<std::size_t>(size + (offset - start));
+    void* mapping = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, handle_->fd,
+                           static_cast<off_t>(start));
+    if (mapping == MAP_FAILED) {
+        return nullptr;  // read instead
+    }
+    ::madvise(mapping, length, MADV_SEQUENTIAL);
+    catchBusErrors();
+    return std::make_unique<PosixMappedBytes>(mapping, length,
+                                              static_cast<std::size_t>(offset - start));
 }
 
 QString FileContentSource::openName() const {

@@ -50,6 +50,11 @@ bool FileContentSource::canReadAt() const {
     return false;
 }
 
+// Files are read into a buffer here, never mapped.
+std::unique_ptr<MappedBytes> FileContentSource::mapAt(qint64, qint64) {
+    return nullptr;
+}
+
 qint64 FileContentSource::readAt(qint64, char*, qint64, QString& error) {
     error = QStringLiteral("not supported");
     return -1;

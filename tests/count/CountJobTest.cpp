@@ -424,7 +424,12 @@ TEST_F(CountJobTest, EveryThreadingGivesTheSequentialCounts) {
             entries << "missing.txt";
         }
         const QString name = QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0'));
-        const int size = (i % 7 == 0) ? 0 : int(rng() % (i % 5 == 0 ? 200000 : 5000));
+        // Every 25th file is long enough to be counted in place, mapped; one of them in
+        // mapped parts too.
+        const int size = (i % 7 == 0)    ? 0
+                         : (i == 50)     ? int(2600000 + rng() % 5000)
+                         : (i % 25 == 0) ? int(700000 + rng() % 5000)
+                                         : int(rng() % (i % 5 == 0 ? 200000 : 5000));
         QByteArray bytes(size, Qt::Uninitialized);
         const bool binary = i % 9 == 4;  // no spaces at all: nowhere to split
         for (char& b : bytes) {
@@ -442,7 +447,7 @@ TEST_F(CountJobTest, EveryThreadingGivesTheSequentialCounts) {
     }
     QByteArray firstReport;
     for (const int threadCount : {1, 2, 3, 5}) {
-        for (const qint64 partSize : {qint64{0}, qint64{1024}, qint64{4096}}) {
+        for (const qint64 partSize : {qint64{0}, qint64{1024}, qint64{4096}, qint64{600000}}) {
             SCOPED_TRACE(testing::Message() << threadCount << " threads, parts " << partSize);
             CountParts parts;
             parts.threads = threadCount;

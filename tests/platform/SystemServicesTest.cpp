@@ -1,6 +1,7 @@
 #include "CreationDates.h"
 #include "DesktopOpener.h"
 #include "EventLoop.h"
+#include "FileContentSource.h"
 #include "MessageBox.h"
 #include "ProgramStarter.h"
 
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace quorvane {
 namespace {
@@ -105,6 +107,58 @@ TEST_F(StarterTest, EditorIsTheDesktopOpenerFoundOnPath) {
     EXPECT_FALSE(starter.startEditor(report));
     qputenv("PATH", oldPath);
 }
+
+#ifdef QUORVANE_POSIX_TESTS
+// A plain file mapped into memory is read in place. One that shrinks under the reader
+// makes that read fail, as often as it happens, and the program goes on.
+TEST(FileContentSourceMapping, ReadsInPlaceAndSurvivesAFileThatShrinks) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.txt");
+    QByteArray bytes(3 * 1024 * 1024 + 123, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        bytes[i] = char('a' + i % 26);
+    }
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        ASSERT_EQ(out.write(bytes), bytes.size());
+    }
+    const MappedBytes::Take sum = [](void* context, const char* data, std::size_t size) {
+        volatile qint64& total = *static_cast<volatile qint64*>(context);
+        for (std::size_t i = 0; i < size; ++i) {
+            total = total + data[i];
+        }
+    };
+    const auto sumOf = [](const QByteArray& part) {
+        qint64 total = 0;
+        for (const char c : part) {
+            total += c;
+        }
+        return total;
+    };
+
+    FileContentSource source;
+    EXPECT_EQ(source.mapAt(0, 4096), nullptr);  // nothing open
+    ASSERT_TRUE(source.open(path));
+    EXPECT_EQ(source.mapAt(0, 0), nullptr);
+    // A stretch that starts inside a page starts where it was asked to.
+    const std::unique_ptr<MappedBytes> stretch = source.mapAt(5000, 100000);
+    ASSERT_NE(stretch, nullptr);
+    volatile qint64 total = 0;
+    EXPECT_TRUE(stretch->visit(10, 1000, sum, const_cast<qint64*>(&total)));
+    EXPECT_EQ(total, sumOf(bytes.mid(5010, 1000)));
+
+    const std::unique_ptr<MappedBytes> whole = source.mapAt(0, bytes.size());
+    ASSERT_NE(whole, nullptr);
+    ASSERT_TRUE(QFile::resize(path, 4096));
+    EXPECT_FALSE(whole->visit(1024 * 1024, 1024 * 1024, sum, const_cast<qint64*>(&total)));
+    total = 0;
+    EXPECT_TRUE(whole->visit(0, 4096, sum, const_cast<qint64*>(&total)));  // still there
+    EXPECT_EQ(total, sumOf(bytes.left(4096)));
+    EXPECT_FALSE(whole->visit(2 * 1024 * 1024, 8192, sum, const_cast<qint64*>(&total)));
+    EXPECT_FALSE(stretch->visit(50000, 1000, sum, const_cast<qint64*>(&total)));
+}
+#endif
 
 TEST(WithoutApplication, DesktopServicesDeclineQuietly) {
     EXPECT_FALSE(SystemDesktopOpener().open("Open", "http://plumwick.example/", "", "", 1));
