@@ -74,6 +74,17 @@ private:
     FakeClock& clock_;
 };
 
+// Plain files whose mapped bytes fail as those of a file that shrinks while it is counted.
+class ShrinkingWhenMapped : public FileContentSource {
+public:
+    struct Shrunk : MappedBytes {
+        bool visit(qint64, qint64, Take, void*) override { return false; }
+    };
+    std::unique_ptr<MappedBytes> mapAt(qint64, qint64) override {
+        return std::make_unique<Shrunk>();
+    }
+};
+
 // Lends a test's source to a job, which owns the sources it reads with.
 class Borrowed : public ContentSource {
 public:
@@ -747,6 +758,35 @@ TEST_F(CountJobTest, AReadFailingMidFileLeavesThatFileOutAndGoesOn) {
     EXPECT_EQ(result.notCounted[0].name, "a.txt");
     EXPECT_EQ(result.notCounted[0].reason, "Input/output error");
     EXPECT_EQ(report(), QByteArray("b.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
+}
+
+// A large file counted in place, whole or in parts, that shrinks meanwhile is left out
+// with the reason; the others are counted.
+TEST_F(CountJobTest, AFileThatShrinksWhileMappedIsNotCounted) {
+    const struct {
+        int size;
+        qint64 partSize;
+    } rows[] = {{600 * 1024, 0}, {2600 * 1024, 600 * 1024}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.size);
+        QByteArray big;
+        while (big.size() < row.size) {
+            big += "word ";
+        }
+        write("big.txt", big);
+        write("small.txt", "two words");
+        entries = {"big.txt", "small.txt"};
+        CountParts parts;
+        parts.threads = 2;
+        parts.partSize = row.partSize;
+        parts.makeSource = [] { return std::make_unique<ShrinkingWhenMapped>(); };
+        const CountResult result = run(parts);
+        ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
+        ASSERT_EQ(result.notCounted.size(), 1);
+        EXPECT_EQ(result.notCounted[0].name, "big.txt");
+        EXPECT_EQ(result.notCounted[0].reason, "the file changed while it was counted");
+        EXPECT_EQ(report(), QByteArray("small.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
+    }
 }
 
 }  // namespace
