@@ -3,8 +3,8 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -45,8 +45,8 @@ struct SplitFile {
 
 struct Task {
     qint64 ticket = 0;
-    QString path;            // a whole file
-    int part = -1;           // or a part of a split file
+    QString path;   // a whole file
+    int part = -1;  // or a part of a split file
 };
 
 enum class Mapped { NotMapped, Fed, Shrank, Cancelled };
@@ -257,9 +257,7 @@ void ParallelCount::work() {
         bool failed = false;
         const qint64 partStart = file->starts[size_t(part)];
         const qint64 partEnd = file->starts[size_t(part) + 1];
-        auto feed = [&counter](const char* data, std::size_t size) {
-            counter.feed(data, size);
-        };
+        auto feed = [&counter](const char* data, std::size_t size) { counter.feed(data, size); };
         const Mapped mapped =
             feedMapped(*file->source, partStart, partEnd, feed, s.cancelled, bytesRead_);
         if (mapped == Mapped::Shrank) {
@@ -314,8 +312,7 @@ void ParallelCount::work() {
 
     // Part boundaries right after a space near every kPartSize; none where no space is
     // near (binary data), which leaves that stretch to one part.
-    const auto split = [&](ContentSource& opened, qint64 size,
-                           SplitFile& file) -> bool {
+    const auto split = [&](ContentSource& opened, qint64 size, SplitFile& file) -> bool {
         file.starts = {0};
         QString error;
         const qint64 partSize = s.partSize;
@@ -431,10 +428,9 @@ void ParallelCount::work() {
         // The size the file had when it was opened, mapped; anything it has gained since
         // is read after it, as a file that grows is read to its new end.
         qint64 position = 0;
-        const Mapped mapped = source->canReadAt()
-                                  ? feedMapped(*source, 0, source->size(), feed, s.cancelled,
-                                               bytesRead_)
-                                  : Mapped::NotMapped;
+        const Mapped mapped = source->canReadAt() ? feedMapped(*source, 0, source->size(), feed,
+                                                               s.cancelled, bytesRead_)
+                                                  : Mapped::NotMapped;
         if (mapped == Mapped::Fed) {
             position = source->size();
             bytesSincePublished += position;

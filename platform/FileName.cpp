@@ -1,5 +1,7 @@
 #include "FileName.h"
 
+#include "Utf8.h"
+
 namespace quorvane {
 
 // Names are read and written as UTF-8 on every system: on Linux that is the system's
@@ -88,24 +90,6 @@ void forEachHeld(const QString& name, Held held) {
     }
 }
 
-void appendUtf8(QByteArray& out, char32_t code) {
-    if (code < 0x80) {
-        out.append(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.append(static_cast<char>(0xC0 | (code >> 6)));
-        out.append(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.append(static_cast<char>(0xE0 | (code >> 12)));
-        out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.append(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.append(static_cast<char>(0xF0 | (code >> 18)));
-        out.append(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.append(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.append(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 }  // namespace
 
 QString FileName::fromNative(const QByteArray& bytes) {
@@ -167,15 +151,15 @@ QByteArray FileName::toNative(const QString& name) {
     for (; i < size; ++i) {
         const char16_t u = units[i];
         if (isHighSurrogate(u) && i + 1 < size && isLowSurrogate(units[i + 1])) {
-            appendUtf8(bytes, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            utf8::append(bytes, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (u >= kHeldFirst && u <= kHeldLast) {
             bytes.append(static_cast<char>(u - kHeldFirst + 0x80));
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             // A lone surrogate that holds no byte has no encoding; no listed name has one.
-            appendUtf8(bytes, 0xFFFD);
+            utf8::append(bytes, 0xFFFD);
         } else {
-            appendUtf8(bytes, u);
+            utf8::append(bytes, u);
         }
     }
     return bytes;

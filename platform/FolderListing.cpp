@@ -2,6 +2,7 @@
 
 #include "FolderListingOs.h"
 #include "Paths.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <string>
@@ -88,26 +89,6 @@ private:
     mutable std::u32string scratch_;
 };
 
-// Appends a code point (or a lone surrogate) in the UTF-8 form, whose bytes compare in the
-// order of the code points they stand for.
-void appendOrdered(std::string& key, char32_t c) {
-    if (c < 0x80) {
-        key.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        key.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        key.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        key.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        key.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        key.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        key.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // What lessThan compares, worked out once per name: every UTF-16 unit case-folded as
 // QString::compare(..., Qt::CaseInsensitive) folds it, the second unit of a surrogate
 // pair standing for the whole folded code point. Held as bytes, so that most keys need no
@@ -127,7 +108,7 @@ std::string sortKey(const QString& name) {
             folded = QChar::toCaseFolded(char32_t{unit});
         }
         last = unit;
-        appendOrdered(key, folded);
+        utf8::append(key, folded);
     }
     return key;
 }

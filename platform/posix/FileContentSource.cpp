@@ -108,8 +108,8 @@ bool FileContentSource::open(const QString& path) {
     size_ = -1;
     // O_NONBLOCK: opening a FIFO with no writer, or a device, must not wait. It changes
     // nothing for a regular file.
-    const int fd = ::open(FileName::toNative(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        ::open(FileName::toNative(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error_ = SystemError::text(errno);
         return false;
@@ -189,8 +189,8 @@ std::unique_ptr<MappedBytes> FileContentSource::mapAt(qint64 offset, qint64 size
     static const qint64 page = qMax<qint64>(::sysconf(_SC_PAGESIZE), 1);
     const qint64 start = offset - offset % page;
     const auto length = static_cast<std::size_t>(size + (offset - start));
-    void* mapping = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, handle_->fd,
-                           static_cast<off_t>(start));
+    void* mapping =
+        ::mmap(nullptr, length, PROT_READ, MAP_SHARED, handle_->fd, static_cast<off_t>(start));
     if (mapping == MAP_FAILED) {
         return nullptr;  // read instead
     }

@@ -171,6 +171,18 @@ struct Rig {
     QGroupBox* frame(const QString& name) const { return find<QGroupBox>(name); }
     QAction* menu(const QString& name) const { return find<QAction>(name); }
 
+    // A folder A/run of two files, opened and listed with "*.*", ready to count.
+    bool openRunFolder() {
+        writeFile(at("A/run/a.doc"), "one two");
+        writeFile(at("A/run/b_c-d.txt"), "alpha beta gamma");
+        if (!Dir1()->setPath(at("A/run"))) {
+            return false;
+        }
+        cmbkey()->setCurrentIndex(0);  // "*.*"
+        window->cmbkey_Click();
+        return true;
+    }
+
     QStringList handlers(const QStringList& names) const {
         QStringList picked;
         for (const QString& handler : trace) {
@@ -677,12 +689,8 @@ void frmQuorvaneTest::countWordsRun() {
     QFETCH(bool, editor);
 
     Rig rig;
-    writeFile(rig.at("A/run/a.doc"), "one two");
-    writeFile(rig.at("A/run/b_c-d.txt"), "alpha beta gamma");
     frmQuorvane& w = *rig.window;
-    QVERIFY(rig.Dir1()->setPath(rig.at("A/run")));
-    rig.cmbkey()->setCurrentIndex(0);  // "*.*"
-    w.cmbkey_Click();
+    QVERIFY(rig.openRunFolder());
     for (const QString& name : clicks) {
         auto* button = w.findChild<QAbstractButton*>(name);
         QVERIFY2(button, qPrintable(name));
@@ -717,12 +725,8 @@ void frmQuorvaneTest::letterCaseChangedDuringARun_data() {
 void frmQuorvaneTest::letterCaseChangedDuringARun() {
     QFETCH(bool, outside);
     Rig rig;
-    writeFile(rig.at("A/run/a.doc"), "one two");
-    writeFile(rig.at("A/run/b_c-d.txt"), "alpha beta gamma");
     frmQuorvane& w = *rig.window;
-    QVERIFY(rig.Dir1()->setPath(rig.at("A/run")));
-    rig.cmbkey()->setCurrentIndex(0);  // "*.*"
-    w.cmbkey_Click();
+    QVERIFY(rig.openRunFolder());
     QTimer::singleShot(0, &w, [&] {
         if (outside) {
             QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
