@@ -222,6 +222,18 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline Masks classifyAvx5
     return m;
 }
 
+// The "$" bits that end a "CJ$": the bytes one and two before each, case folded, are
+// compared only where the one before is still in the running. The two bytes before the
+// block must be readable.
+__attribute__((target("avx512f,avx512bw"))) inline quint64 cutEndsAvx512(const unsigned char* block,
+                                                                         quint64 dollar) noexcept {
+    const __m512i fold = _mm512_set1_epi8(0x20);
+    const __m512i before1 = _mm512_or_si512(_mm512_loadu_si512(block - 1), fold);
+    const __m512i before2 = _mm512_or_si512(_mm512_loadu_si512(block - 2), fold);
+    const __mmask64 j = _mm512_mask_cmpeq_epi8_mask(dollar, before1, _mm512_set1_epi8('j'));
+    return _mm512_mask_cmpeq_epi8_mask(j, before2, _mm512_set1_epi8('c'));
+}
+
 __attribute__((target("avx512f,avx512bw"))) inline quint64 letterMaskAvx512(
     const unsigned char* block, unsigned char lower) noexcept {
     const __m512i b = _mm512_loadu_si512(block);

@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define QUORVANE_HAVE_ADD_WITH_CARRY 1
@@ -75,6 +76,16 @@ inline void prefetch(std::uintptr_t address) noexcept {
 #endif
 }
 
+// The "$" bits of a block that end a "CJ$" (either letter in either case), given the
+// block's "$" bits; the two bytes before the block must be readable.
+template <quint64 (*LetterMask)(const unsigned char*, unsigned char)>
+inline quint64 cutEndsFromLetters(const unsigned char* block, quint64 dollar) noexcept {
+    const quint64 jBefore = (LetterMask(block, 'j') << 1) | (isJ(block[-1]) ? 1 : 0);
+    const quint64 cTwoBefore =
+        (LetterMask(block, 'c') << 2) | (isC(block[-1]) ? 2 : 0) | (isC(block[-2]) ? 1 : 0);
+    return dollar & jBefore & cTwoBefore;
+}
+
 // Counts whole blocks with bit masks. A word starts at a kept letter whose nearest
 // preceding byte that is not dropped is a space (or the start of the file). Those are the
 // positions reachable from "just after a space" through runs of dropped bytes, and one
@@ -86,14 +97,31 @@ inline void prefetch(std::uintptr_t address) noexcept {
 //
 // The one thing passed from block to block is that carry, through the add-with-carry
 // instruction, so the blocks are counted about as fast as they are classified.
+//
+// Only the last "CJ$" counts. Where "$" is rare it is looked for only in the blocks that
+// hold one. Where many blocks hold one, guessing which do costs more than looking in every
+// block: then the last block with a match is remembered without a branch, and the count
+// at its cut worked out once at the end. Returns how many blocks held a "$".
 template <Masks (*Classify)(const unsigned char*),
-          quint64 (*LetterMask)(const unsigned char*, unsigned char)>
-inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
-                           std::size_t blocks) noexcept {
+          quint64 (*CutEnds)(const unsigned char*, quint64), bool kEveryBlock>
+inline std::size_t scanBlocksBody(WordCounter::State& s, const unsigned char* p,
+                                  std::size_t blocks) noexcept {
     unsigned char carry = s.wordMayStart ? 1 : 0;
     quint64 spaceBefore = 0;  // the last block's spaces, for a space at its last byte
     qint64 words = s.words;
-    const unsigned char* const first = p;
+    std::size_t withDollar = 0;
+    // The first block behind the last two bytes fed before it, so that every block can
+    // look at the two bytes before it.
+    alignas(64) unsigned char firstBlock[2 * kBlockSize];
+    if (blocks > 0) {
+        firstBlock[kBlockSize - 2] = s.before2;
+        firstBlock[kBlockSize - 1] = s.before1;
+        std::memcpy(firstBlock + kBlockSize, p, kBlockSize);
+    }
+    // The last block with a match: its cut ends, its word starts, the words before it.
+    quint64 lastEnds = 0;
+    quint64 lastStarts = 0;
+    qint64 wordsBeforeLast = 0;
     for (std::size_t n = 0; n < blocks; ++n, p += kBlockSize) {
         // Bytes counted where the file lies mapped come from main memory, not from a
         // buffer a read has just filled; asking for them early keeps the count going.
@@ -105,24 +133,21 @@ inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
         // byte, so it never comes with a carry.
         const quint64 seeds = (m.space << 1) | (spaceBefore >> 63);
         const quint64 starts = m.word & addWithCarry(seeds, dropped, carry);
-        if (m.dollar != 0) [[unlikely]] {
-            // The two bytes before the block: from the state before the first block.
-            const unsigned char before1 = p == first ? s.before1 : p[-1];
-            const unsigned char before2 = p == first ? s.before2 : p[-2];
-            const quint64 c = LetterMask(p, 'c');
-            const quint64 j = LetterMask(p, 'j');
-            const quint64 jBefore = (j << 1) | (isJ(before1) ? 1 : 0);
-            const quint64 cTwoBefore = (c << 2) | (isC(before1) ? 2 : 0) | (isC(before2) ? 1 : 0);
-            const quint64 ends = m.dollar & jBefore & cTwoBefore;
-            if (ends != 0) {
-                const int last = 63 - std::countl_zero(ends);
-                const quint64 upTo = last == 63 ? ~quint64{0} : (quint64{2} << last) - 1;
-                s.haveCut = true;
-                s.wordsAtCut = words + std::popcount(starts & upTo);
-            }
+        if (kEveryBlock || m.dollar != 0) {
+            const quint64 ends = CutEnds(n == 0 ? firstBlock + kBlockSize : p, m.dollar);
+            withDollar += m.dollar != 0 ? 1 : 0;
+            lastStarts = ends != 0 ? starts : lastStarts;
+            wordsBeforeLast = ends != 0 ? words : wordsBeforeLast;
+            lastEnds = ends != 0 ? ends : lastEnds;
         }
         words += std::popcount(starts);
         spaceBefore = m.space;
+    }
+    if (lastEnds != 0) {
+        // Up to and including the last "$" of the last match.
+        const quint64 upTo = ~quint64{0} >> std::countl_zero(lastEnds);
+        s.haveCut = true;
+        s.wordsAtCut = wordsBeforeLast + std::popcount(lastStarts & upTo);
     }
     if (blocks > 0) {
         s.before2 = p[-2];
@@ -130,46 +155,67 @@ inline void scanBlocksBody(WordCounter::State& s, const unsigned char* p,
     }
     s.words = words;
     s.wordMayStart = carry != 0 || (spaceBefore >> 63) != 0;
+    return withDollar;
 }
 
 constexpr std::size_t kAlignFrom = 1024;
+// More than one block in this many holding a "$" makes the search in every block pay.
+constexpr std::size_t kDollarsOften = 4;
 
-using ScanBlocks = void (*)(WordCounter::State&, const unsigned char*, std::size_t) noexcept;
+using ScanBlocks = std::size_t (*)(WordCounter::State&, const unsigned char*, std::size_t) noexcept;
 
-void scanBlocksPortable(WordCounter::State& s, const unsigned char* p,
-                        std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifyPortable, blockscan::letterMaskPortable>(s, p, blocks);
+// Each scanner twice: searching for a cut where there is a "$", and in every block.
+struct ScanPair {
+    ScanBlocks whereDollar;
+    ScanBlocks everyBlock;
+};
+
+template <bool kEveryBlock>
+std::size_t scanBlocksPortable(WordCounter::State& s, const unsigned char* p,
+                               std::size_t blocks) noexcept {
+    return scanBlocksBody<blockscan::classifyPortable,
+                          cutEndsFromLetters<blockscan::letterMaskPortable>, kEveryBlock>(s, p,
+                                                                                          blocks);
 }
 
 #ifdef QUORVANE_HAVE_SSE2
-void scanBlocksSse2(WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifySse2, blockscan::letterMaskSse2>(s, p, blocks);
+template <bool kEveryBlock>
+std::size_t scanBlocksSse2(WordCounter::State& s, const unsigned char* p,
+                           std::size_t blocks) noexcept {
+    return scanBlocksBody<blockscan::classifySse2, cutEndsFromLetters<blockscan::letterMaskSse2>,
+                          kEveryBlock>(s, p, blocks);
 }
 #endif
 
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
 // The build targets every x86-64; wider vectors and the population-count instruction are
 // used where the CPU says it has them.
-__attribute__((target("popcnt"), flatten)) void scanBlocksSse2Popcnt(WordCounter::State& s,
-                                                                     const unsigned char* p,
-                                                                     std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifySse2, blockscan::letterMaskSse2>(s, p, blocks);
-}
-
-__attribute__((target("avx2,popcnt"), flatten)) void scanBlocksAvx2(WordCounter::State& s,
-                                                                    const unsigned char* p,
-                                                                    std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifyAvx2, blockscan::letterMaskAvx2>(s, p, blocks);
-}
-
-__attribute__((target("avx512f,avx512bw,popcnt"), flatten)) void scanBlocksAvx512(
+template <bool kEveryBlock>
+__attribute__((target("popcnt"), flatten)) std::size_t scanBlocksSse2Popcnt(
     WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifyAvx512, blockscan::letterMaskAvx512>(s, p, blocks);
+    return scanBlocksBody<blockscan::classifySse2, cutEndsFromLetters<blockscan::letterMaskSse2>,
+                          kEveryBlock>(s, p, blocks);
 }
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt"), flatten)) void scanBlocksAvx512Vbmi(
+template <bool kEveryBlock>
+__attribute__((target("avx2,popcnt"), flatten)) std::size_t scanBlocksAvx2(
     WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
-    scanBlocksBody<blockscan::classifyAvx512Vbmi, blockscan::letterMaskAvx512>(s, p, blocks);
+    return scanBlocksBody<blockscan::classifyAvx2, cutEndsFromLetters<blockscan::letterMaskAvx2>,
+                          kEveryBlock>(s, p, blocks);
+}
+
+template <bool kEveryBlock>
+__attribute__((target("avx512f,avx512bw,popcnt"), flatten)) std::size_t scanBlocksAvx512(
+    WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
+    return scanBlocksBody<blockscan::classifyAvx512, blockscan::cutEndsAvx512, kEveryBlock>(s, p,
+                                                                                            blocks);
+}
+
+template <bool kEveryBlock>
+__attribute__((target("avx512f,avx512bw,avx512vbmi,popcnt"), flatten)) std::size_t
+scanBlocksAvx512Vbmi(WordCounter::State& s, const unsigned char* p, std::size_t blocks) noexcept {
+    return scanBlocksBody<blockscan::classifyAvx512Vbmi, blockscan::cutEndsAvx512, kEveryBlock>(
+        s, p, blocks);
 }
 #endif
 
@@ -204,7 +250,7 @@ bool cpuHas(WordCounter::Scanner scanner) noexcept {
     return false;
 }
 
-ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
+ScanPair scannerFor(WordCounter::Scanner scanner) noexcept {
     switch (scanner) {
         case WordCounter::Scanner::Portable:
             break;
@@ -212,34 +258,34 @@ ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
             __builtin_cpu_init();
             if (__builtin_cpu_supports("popcnt")) {
-                return scanBlocksSse2Popcnt;
+                return {scanBlocksSse2Popcnt<false>, scanBlocksSse2Popcnt<true>};
             }
 #endif
 #ifdef QUORVANE_HAVE_SSE2
-            return scanBlocksSse2;
+            return {scanBlocksSse2<false>, scanBlocksSse2<true>};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx2:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return scanBlocksAvx2;
+            return {scanBlocksAvx2<false>, scanBlocksAvx2<true>};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx512:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return scanBlocksAvx512;
+            return {scanBlocksAvx512<false>, scanBlocksAvx512<true>};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx512Vbmi:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return scanBlocksAvx512Vbmi;
+            return {scanBlocksAvx512Vbmi<false>, scanBlocksAvx512Vbmi<true>};
 #else
             break;
 #endif
     }
-    return scanBlocksPortable;
+    return {scanBlocksPortable<false>, scanBlocksPortable<true>};
 }
 
 WordCounter::Scanner bestScanner() noexcept {
@@ -281,7 +327,8 @@ WordCounter::WordCounter() noexcept {
     scanner_ = best;
 }
 
-WordCounter::WordCounter(Scanner scanner) noexcept : scanner_(scanner) {}
+WordCounter::WordCounter(Scanner scanner, CutSearch search) noexcept
+    : scanner_(scanner), search_(search) {}
 
 void WordCounter::load(State& s) const noexcept {
     s.words = words_;
@@ -316,10 +363,15 @@ void WordCounter::feed(const char* data, std::size_t size) noexcept {
     }
     const std::size_t blocks = size / kBlockSize;
     if (blocks > 0) {
-        static const std::array<ScanBlocks, 5> scanners = {
+        static const std::array<ScanPair, 5> scanners = {
             scannerFor(Scanner::Portable), scannerFor(Scanner::Sse2), scannerFor(Scanner::Avx2),
             scannerFor(Scanner::Avx512), scannerFor(Scanner::Avx512Vbmi)};
-        scanners[static_cast<std::size_t>(scanner_)](s, p, blocks);
+        const ScanPair& scan = scanners[static_cast<std::size_t>(scanner_)];
+        const bool everyBlock =
+            search_ == CutSearch::EveryBlock || (search_ == CutSearch::Adaptive && dollarsOften_);
+        const std::size_t withDollar =
+            (everyBlock ? scan.everyBlock : scan.whereDollar)(s, p, blocks);
+        dollarsOften_ = withDollar * kDollarsOften > blocks;
     }
     scanBytes(s, p + blocks * kBlockSize, size - blocks * kBlockSize);
     store(s);

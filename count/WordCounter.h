@@ -19,15 +19,19 @@ public:
     static QList<Scanner> supportedScanners();
     static const char* scannerName(Scanner scanner);
 
+    // Where the "CJ$" search runs: in the blocks that hold a "$", in every block, or
+    // whichever the last piece fed suggests (the others are for tests and benchmarks).
+    enum class CutSearch { Adaptive, WhereDollar, EveryBlock };
+
     WordCounter() noexcept;
-    explicit WordCounter(Scanner scanner) noexcept;
+    explicit WordCounter(Scanner scanner, CutSearch search = CutSearch::Adaptive) noexcept;
 
     void feed(const char* data, std::size_t size) noexcept;
 
     // The word count of everything fed so far, with the cut applied.
     qint64 count() const noexcept { return haveCut_ ? wordsAtCut_ : words_; }
 
-    void reset() noexcept { *this = WordCounter(scanner_); }
+    void reset() noexcept { *this = WordCounter(scanner_, search_); }
 
     // For counting a file in parts: a part that starts right after a space is counted
     // exactly as it would be in sequence, but for the words before it, as a space both
@@ -68,6 +72,8 @@ private:
     qint64 wordsAtCut_ = 0;
     unsigned char tail_[2] = {0, 0};  // last two bytes fed, for matches across pieces
     Scanner scanner_ = Scanner::Portable;
+    CutSearch search_ = CutSearch::Adaptive;
+    bool dollarsOften_ = false;  // many blocks of the last piece held a "$"
 };
 
 }  // namespace quorvane

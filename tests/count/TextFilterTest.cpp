@@ -172,16 +172,28 @@ TEST(WordCounterEquivalence, MatchesTrimAndCountOnRandomInput) {
                 randomContent(rng, round % 10 == 0 ? longLengthOf(rng) : lengthOf(rng));
             const qint64 expected = wordCount(TrimASC(cutAtLastCJ(content)));
 
-            // Every block classifier this CPU has: each must give the same counts, from
-            // wherever in a cache line the text starts.
+            // Every block classifier this CPU has, looking for a cut either way: each must
+            // give the same counts, from wherever in a cache line the text starts, whole
+            // or in two pieces split anywhere.
             const std::size_t offset = static_cast<std::size_t>(round) % 64;
             alignas(64) static char placed[64 + 5000];
             std::copy(content.cbegin(), content.cend(), placed + offset);
+            const auto size = static_cast<std::size_t>(content.size());
+            const std::size_t split = size == 0 ? 0 : rng() % size;
             for (const WordCounter::Scanner scanner : WordCounter::supportedScanners()) {
-                WordCounter whole(scanner);
-                whole.feed(placed + offset, static_cast<std::size_t>(content.size()));
-                ASSERT_EQ(whole.count(), expected)
-                    << WordCounter::scannerName(scanner) << " seed " << seed << " round " << round;
+                for (const auto search :
+                     {WordCounter::CutSearch::WhereDollar, WordCounter::CutSearch::EveryBlock}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << WordCounter::scannerName(scanner) << " search " << int(search)
+                                 << " seed " << seed << " round " << round);
+                    WordCounter whole(scanner, search);
+                    whole.feed(placed + offset, size);
+                    ASSERT_EQ(whole.count(), expected);
+                    WordCounter halves(scanner, search);
+                    halves.feed(placed + offset, split);
+                    halves.feed(placed + offset + split, size - split);
+                    ASSERT_EQ(halves.count(), expected) << "split at " << split;
+                }
             }
 
             WordCounter bytewise;
