@@ -168,6 +168,10 @@ using ScanBlocks = std::size_t (*)(WordCounter::State&, const unsigned char*, st
 struct ScanPair {
     ScanBlocks whereDollar;
     ScanBlocks everyBlock;
+    // Whether looking in every block is ever the faster way: only where the cut ends of
+    // a block take a few instructions (AVX-512); elsewhere the letters cost more than the
+    // guesses that go wrong.
+    bool everyBlockPays;
 };
 
 template <bool kEveryBlock>
@@ -258,34 +262,34 @@ ScanPair scannerFor(WordCounter::Scanner scanner) noexcept {
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
             __builtin_cpu_init();
             if (__builtin_cpu_supports("popcnt")) {
-                return {scanBlocksSse2Popcnt<false>, scanBlocksSse2Popcnt<true>};
+                return {scanBlocksSse2Popcnt<false>, scanBlocksSse2Popcnt<true>, false};
             }
 #endif
 #ifdef QUORVANE_HAVE_SSE2
-            return {scanBlocksSse2<false>, scanBlocksSse2<true>};
+            return {scanBlocksSse2<false>, scanBlocksSse2<true>, false};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx2:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx2<false>, scanBlocksAvx2<true>};
+            return {scanBlocksAvx2<false>, scanBlocksAvx2<true>, false};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx512:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx512<false>, scanBlocksAvx512<true>};
+            return {scanBlocksAvx512<false>, scanBlocksAvx512<true>, true};
 #else
             break;
 #endif
         case WordCounter::Scanner::Avx512Vbmi:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx512Vbmi<false>, scanBlocksAvx512Vbmi<true>};
+            return {scanBlocksAvx512Vbmi<false>, scanBlocksAvx512Vbmi<true>, true};
 #else
             break;
 #endif
     }
-    return {scanBlocksPortable<false>, scanBlocksPortable<true>};
+    return {scanBlocksPortable<false>, scanBlocksPortable<true>, false};
 }
 
 WordCounter::Scanner bestScanner() noexcept {
@@ -368,7 +372,8 @@ void WordCounter::feed(const char* data, std::size_t size) noexcept {
             scannerFor(Scanner::Avx512), scannerFor(Scanner::Avx512Vbmi)};
         const ScanPair& scan = scanners[static_cast<std::size_t>(scanner_)];
         const bool everyBlock =
-            search_ == CutSearch::EveryBlock || (search_ == CutSearch::Adaptive && dollarsOften_);
+            search_ == CutSearch::EveryBlock ||
+            (search_ == CutSearch::Adaptive && scan.everyBlockPays && dollarsOften_);
         const std::size_t withDollar =
             (everyBlock ? scan.everyBlock : scan.whereDollar)(s, p, blocks);
         dollarsOften_ = withDollar * kDollarsOften > blocks;
