@@ -222,9 +222,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline Masks classifyAvx5
     return m;
 }
 
-// The "$" bits that end a "CJ$": the bytes one and two before each, case folded, are
-// compared only where the one before is still in the running. The two bytes before the
-// block must be readable.
+// The "$" bits that end a "CJ$": the same block read one and two bytes earlier, case
+// folded, is compared with "j" where there is a "$", and with "c" where that matched. The
+// two bytes before the block must be readable.
 __attribute__((target("avx512f,avx512bw"))) inline quint64 cutEndsAvx512(const unsigned char* block,
                                                                          quint64 dollar) noexcept {
     const __m512i fold = _mm512_set1_epi8(0x20);
@@ -232,13 +232,6 @@ __attribute__((target("avx512f,avx512bw"))) inline quint64 cutEndsAvx512(const u
     const __m512i before2 = _mm512_or_si512(_mm512_loadu_si512(block - 2), fold);
     const __mmask64 j = _mm512_mask_cmpeq_epi8_mask(dollar, before1, _mm512_set1_epi8('j'));
     return _mm512_mask_cmpeq_epi8_mask(j, before2, _mm512_set1_epi8('c'));
-}
-
-__attribute__((target("avx512f,avx512bw"))) inline quint64 letterMaskAvx512(
-    const unsigned char* block, unsigned char lower) noexcept {
-    const __m512i b = _mm512_loadu_si512(block);
-    return _mm512_cmpeq_epi8_mask(_mm512_or_si512(b, _mm512_set1_epi8(0x20)),
-                                  _mm512_set1_epi8(static_cast<char>(lower)));
 }
 
 #endif

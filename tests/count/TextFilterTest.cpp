@@ -506,9 +506,10 @@ TEST(BlockScan, VectorAndPortableClassifyAlike) {
         {WordCounter::Scanner::Sse2, blockscan::classifySse2, blockscan::letterMaskSse2},
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
         {WordCounter::Scanner::Avx2, blockscan::classifyAvx2, blockscan::letterMaskAvx2},
-        {WordCounter::Scanner::Avx512, blockscan::classifyAvx512, blockscan::letterMaskAvx512},
-        {WordCounter::Scanner::Avx512Vbmi, blockscan::classifyAvx512Vbmi,
-         blockscan::letterMaskAvx512},
+        // The AVX-512 scanners find cut ends without letter masks; the counters' test
+        // holds them to the reference.
+        {WordCounter::Scanner::Avx512, blockscan::classifyAvx512, nullptr},
+        {WordCounter::Scanner::Avx512Vbmi, blockscan::classifyAvx512Vbmi, nullptr},
 #endif
     };
     const QList<WordCounter::Scanner> supported = WordCounter::supportedScanners();
@@ -530,6 +531,9 @@ TEST(BlockScan, VectorAndPortableClassifyAlike) {
             ASSERT_EQ(vector.space, portable.space) << name << " round " << round;
             ASSERT_EQ(vector.dollar, portable.dollar) << name << " round " << round;
             for (const unsigned char letter : {'c', 'j'}) {
+                if (c.letterMask == nullptr) {
+                    break;
+                }
                 ASSERT_EQ(c.letterMask(block, letter), blockscan::letterMaskPortable(block, letter))
                     << name << " round " << round;
             }
