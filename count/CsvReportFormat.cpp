@@ -58,17 +58,9 @@ bool CsvReportFormat::end(const ReportSummary& /*summary*/) {
 }
 
 bool CsvReportFormat::writeRow(const QStringList& fields) {
-    if (out_ == nullptr) {
-        error_ = QStringLiteral("the report is not open");
-        return false;
-    }
     QByteArray bytes = fields.join(separator_ == Separator::Tab ? u'\t' : u',').toUtf8();
     bytes.append("\r\n", 2);
-    if (out_->write(bytes) != bytes.size()) {
-        error_ = out_->errorString();
-        return false;
-    }
-    return true;
+    return writeAll(out_, bytes, error_);
 }
 
 }  // namespace quorvane

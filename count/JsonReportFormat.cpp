@@ -99,15 +99,7 @@ bool JsonReportFormat::end(const ReportSummary& summary) {
 }
 
 bool JsonReportFormat::write(const QByteArray& bytes) {
-    if (out_ == nullptr) {
-        error_ = QStringLiteral("the report is not open");
-        return false;
-    }
-    if (out_->write(bytes) != bytes.size()) {
-        error_ = out_->errorString();
-        return false;
-    }
-    return true;
+    return writeAll(out_, bytes, error_);
 }
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QIODevice>
 #include <QList>
@@ -40,6 +41,21 @@ public:
     virtual QString errorString() const = 0;
     // Whether the next entry needs its creation date; finding one costs a system call.
     virtual bool needsCreated() const { return true; }
+
+protected:
+    // Writes all of `bytes`; false, with the reason in `error`, when the report is not open
+    // or the device took less.
+    static bool writeAll(QIODevice* out, const QByteArray& bytes, QString& error) {
+        if (out == nullptr) {
+            error = QStringLiteral("the report is not open");
+            return false;
+        }
+        if (out->write(bytes) != bytes.size()) {
+            error = out->errorString();
+            return false;
+        }
+        return true;
+    }
 };
 
 }  // namespace quorvane

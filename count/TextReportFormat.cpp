@@ -44,17 +44,9 @@ bool TextReportFormat::end(const ReportSummary& summary) {
 }
 
 bool TextReportFormat::writeLine(const QString& line) {
-    if (out_ == nullptr) {
-        error_ = QStringLiteral("the report is not open");
-        return false;
-    }
     QByteArray bytes = encoder_(line);
     bytes.append("\r\n", 2);
-    if (out_->write(bytes) != bytes.size()) {
-        error_ = out_->errorString();
-        return false;
-    }
-    return true;
+    return writeAll(out_, bytes, error_);
 }
 
 }  // namespace quorvane
