@@ -116,6 +116,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("document-text"),
         QStringLiteral("Count the text that documents (word processor files, PDF, HTML...) "
                        "show, not their bytes."));
+    const QCommandLineOption documentTimeout(
+        QStringLiteral("document-timeout"),
+        QStringLiteral("With --document-text: a document whose reader shows no progress for "
+                       "SECONDS (default %1) is not counted.")
+            .arg(ReaderLimits::kDefaultTimeoutSeconds),
+        QStringLiteral("SECONDS"), QString::number(ReaderLimits::kDefaultTimeoutSeconds));
     const QCommandLineOption recursive(
         QStringLiteral("recursive"),
         QStringLiteral("Count the files of every subfolder too, named by their path from "
@@ -128,7 +134,7 @@ int main(int argc, char* argv[]) {
     threadCount.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(threadCount);
     parser.addOptions({numbered, dateCreated, removeExtension, underscores, hyphens, letterCase,
-                       output, format, rule, documentText, recursive, yieldGap});
+                       output, format, rule, documentText, documentTimeout, recursive, yieldGap});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
     parser.addPositionalArgument(QStringLiteral("PATTERN"),
                                  QStringLiteral("Files to count, such as \"*.txt\" or "
@@ -177,6 +183,12 @@ int main(int argc, char* argv[]) {
     }
     const WordRule wordRule = ruleChoice == 1 ? WordRule::Unicode : WordRule::Classic;
 
+    bool timeoutOk = false;
+    const int timeoutSeconds = parser.value(documentTimeout).toInt(&timeoutOk);
+    if (!timeoutOk || timeoutSeconds < 1 || timeoutSeconds > 86400) {
+        return usageError(QStringLiteral("--document-timeout takes whole seconds from 1 to 86400"));
+    }
+
     // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
     if (parser.isSet(output) && parser.value(output).isEmpty()) {
         return usageError(QStringLiteral("--output needs a file name, or \"-\""));
@@ -223,6 +235,7 @@ int main(int argc, char* argv[]) {
     request.letterCase = [caseChoice] { return caseChoice; };
     request.rule = wordRule;
     request.documentText = parser.isSet(documentText);
+    request.documentTimeoutSeconds = timeoutSeconds;
     const CreationDates dates;
     request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
     // Standard output gets the report once it is complete, never a part of one.

@@ -21,7 +21,12 @@ function(quorvane_add_test)
     add_test(NAME ${T_NAME}
              COMMAND ${CMAKE_COMMAND} -DSANDBOX=${sandbox} -DPROGRAM=$<TARGET_FILE:${T_NAME}>
                      -P ${PROJECT_SOURCE_DIR}/cmake/RunInSandbox.cmake)
+    # Document text is read by the worker program of this build, not an installed one.
+    set(reader "")
+    if(TARGET quorvane-reader)
+        set(reader "QUORVANE_READER=$<TARGET_FILE:quorvane-reader>;")
+    endif()
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT 300
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;LANGUAGE=;TZ=UTC;XDG_CONFIG_HOME=${sandbox}/config;HOME=${sandbox}/home;QT_LOGGING_RULES=qt.qpa.*=false")
+        ENVIRONMENT "${reader}QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;LANGUAGE=;TZ=UTC;XDG_CONFIG_HOME=${sandbox}/config;HOME=${sandbox}/home;QT_LOGGING_RULES=qt.qpa.*=false")
 endfunction()

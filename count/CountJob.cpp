@@ -11,7 +11,7 @@
 #include "Paths.h"
 #include "ReportFile.h"
 #include "TextReportFormat.h"
-#include "DocumentContentSource.h"
+#include "ReaderContentSource.h"
 #include "UnicodeWordCounter.h"
 #include "WordCounter.h"
 
@@ -55,9 +55,11 @@ private:
 
 }  // namespace
 
-std::function<std::unique_ptr<ContentSource>()> CountJob::makeContentSource(bool documentText) {
-    if (documentText) {
-        return [] { return std::make_unique<DocumentContentSource>(); };
+std::function<std::unique_ptr<ContentSource>()> CountJob::makeContentSource(
+    bool documentText, const ReaderLimits& limits) {
+    if (documentText && ReaderPool::available()) {
+        auto pool = std::make_shared<ReaderPool>(limits, qMax(1, QThread::idealThreadCount()));
+        return [pool] { return std::make_unique<ReaderContentSource>(pool); };
     }
     return [] { return std::make_unique<FileContentSource>(); };
 }
@@ -114,6 +116,13 @@ void CountJob::yieldNow() {
     yielded_ = true;
 }
 
+bool CountJob::takeTurnInFile() {
+    if (parts_.clock->nowNs() - lastYieldNs_ >= kYieldAfterNs) {
+        yieldNow();
+    }
+    return !cancelled_;
+}
+
 bool CountJob::isCounted(const QString& entryPath) {
     const QString name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
     return !name.isEmpty() && name != QLatin1String(kReportName);
@@ -134,6 +143,13 @@ CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentit
     Tally counter(request_.rule);
     for (;;) {
         const qint64 got = source.read(buffer_.data(), buffer_.size());
+        if (got == ContentSource::kNotYet) {
+            if (!takeTurnInFile()) {
+                source.close();
+                return FileOutcome::Cancelled;
+            }
+            continue;
+        }
         if (got < 0) {
             reason = source.errorString();
             source.close();
@@ -145,12 +161,9 @@ CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentit
         counter.feed(buffer_.constData(), static_cast<std::size_t>(got));
         progressState_.bytesRead += got;
         reportProgress();
-        if (parts_.clock->nowNs() - lastYieldNs_ >= kYieldAfterNs) {
-            yieldNow();
-            if (cancelled_) {
-                source.close();
-                return FileOutcome::Cancelled;
-            }
+        if (!takeTurnInFile()) {
+            source.close();
+            return FileOutcome::Cancelled;
         }
     }
     source.close();
@@ -253,7 +266,9 @@ bool CountJob::countInParallel(const FileIdentity& report, ReportFormat& format,
 
 CountResult CountJob::run() {
     if (!parts_.makeSource) {
-        parts_.makeSource = makeContentSource(request_.documentText);
+        ReaderLimits limits;
+        limits.timeoutMs = qMax(1, request_.documentTimeoutSeconds) * 1000;
+        parts_.makeSource = makeContentSource(request_.documentText, limits);
     }
     if (parts_.clock == nullptr) {
         parts_.clock = &SteadyClock::instance();

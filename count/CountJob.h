@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "ReaderProcess.h"
 #include "ReportFile.h"
 #include "ReportFormat.h"
 #include "ReportLine.h"
@@ -32,6 +33,8 @@ struct CountRequest {
     WordRule rule = WordRule::Classic;
     // Documents (word processor files, PDF, HTML...) are counted by the text they show.
     bool documentText = false;
+    // A document whose reader sends no text for this long is not counted.
+    int documentTimeoutSeconds = ReaderLimits::kDefaultTimeoutSeconds;
     // Every counted entry kept in the result as well as written to the report: for callers
     // that look at them afterwards. A large folder's entries cost memory, and time to free.
     bool keepEntries = false;
@@ -106,8 +109,10 @@ public:
     static constexpr int kNotCountedShown = 20;
 
     static QString reportPathFor(const QString& folder);
-    // The reader of file contents: the bytes as they are, or a document's text.
-    static std::function<std::unique_ptr<ContentSource>()> makeContentSource(bool documentText);
+    // The reader of file contents: the bytes as they are, or a document's text read in
+    // worker processes (at most one per core, shared by every reader this makes).
+    static std::function<std::unique_ptr<ContentSource>()> makeContentSource(
+        bool documentText, const ReaderLimits& limits = {});
     static QString closingMessage(const QList<NotCounted>& notCounted);
     // The message for a report that could not be written: its path and the system's reason.
     static QString reportFailureMessage(const QString& reportPath, const QString& reason);
@@ -126,6 +131,8 @@ private:
     bool addEntry(qint64 index, const QString& entryPath, qint64 words, ReportFormat& format,
                   CountResult& result);
     void yieldNow();
+    // Inside a file: yields when the interval is up; false once the job is cancelled.
+    bool takeTurnInFile();
     void yieldAfterFile();
     void reportProgress();
 

@@ -449,6 +449,9 @@ void ParallelCount::work() {
             const qint64 got = mapped == Mapped::Fed
                                    ? source->readAt(position, buffer, kReadBufferSize, error)
                                    : source->read(buffer, kReadBufferSize);
+            if (got == ContentSource::kNotYet) {
+                continue;  // the loop's head looks at cancelling
+            }
             if (got < 0) {
                 tally.outcome = FileTally::Outcome::Unreadable;
                 tally.reason = mapped == Mapped::Fed ? error : source->errorString();

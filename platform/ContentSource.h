@@ -15,8 +15,12 @@ class ContentSource {
 public:
     virtual ~ContentSource() = default;
 
+    // What read() gives when nothing has come yet from a source that waits on another
+    // process: no bytes, not the end; the caller takes its turn and asks again.
+    static constexpr qint64 kNotYet = -2;
+
     virtual bool open(const QString& path) = 0;
-    // The number of bytes read into `buffer`, 0 at the end, -1 on failure.
+    // The number of bytes read into `buffer`, 0 at the end, -1 on failure, or kNotYet.
     virtual qint64 read(char* buffer, qint64 size) = 0;
     virtual void close() = 0;
     virtual QString errorString() const = 0;

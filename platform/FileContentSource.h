@@ -29,7 +29,18 @@ public:
     // for libraries that open files only by name.
     QString openName() const;
 
+    // Takes over a file another process opened and handed over: checked as open() checks
+    // (regular files only), and closed with this source.
+    bool adopt(qintptr handle);
+    // The same open file again, with a reading position of its own; no name is looked up,
+    // so it is the very file `other` checked.
+    bool openSame(const FileContentSource& other);
+    // The system's handle of the open file (a descriptor on POSIX); -1 when none is open.
+    qintptr nativeHandle() const;
+
 private:
+    bool take(qintptr handle);
+
     struct Handle;
     std::unique_ptr<Handle> handle_;
     QString error_;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <exception>
+#include <new>
 
 #include "FileContentSource.h"
 
@@ -102,11 +103,29 @@ std::unique_ptr<MappedBytes> DocumentContentSource::mapAt(qint64 offset, qint64 
 bool DocumentContentSource::open(const QString& path) {
     close();
     error_.clear();
-    State& s = *state_;
-    if (!s.file.open(path)) {
-        error_ = s.file.errorString();
+    if (!state_->file.open(path)) {
+        error_ = state_->file.errorString();
         return false;
     }
+    return begin(path.mid(path.lastIndexOf(u'/') + 1));
+}
+
+bool DocumentContentSource::openHandle(qintptr handle, const QString& name) {
+    close();
+    error_.clear();
+    if (!state_->file.adopt(handle)) {
+        error_ = state_->file.errorString();
+        return false;
+    }
+    return begin(name);
+}
+
+bool DocumentContentSource::isDocument() const {
+    return !state_->asBytes;
+}
+
+bool DocumentContentSource::begin(const QString& name) {
+    State& s = *state_;
     s.head.resize(DocumentSniffer::kHeadSize);
     qsizetype got = 0;
     while (got < s.head.size()) {
@@ -125,7 +144,6 @@ bool DocumentContentSource::open(const QString& path) {
     s.headPos = 0;
     s.asBytes = true;
 
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     const DocumentSniffer::Kind kind = DocumentSniffer::kindOf(s.head, name);
     if (kind == DocumentSniffer::Kind::Bytes) {
         return true;
@@ -136,7 +154,7 @@ bool DocumentContentSource::open(const QString& path) {
         } else if (kind == DocumentSniffer::Kind::Html) {
             s.reader = std::make_unique<HtmlTextReader>(std::make_unique<State::Sequential>(s), name);
         } else {
-            if (!s.document.open(path, s.file.identity())) {
+            if (!s.document.open(s.file)) {
                 error_ = s.document.errorString();
                 close();
                 return false;
@@ -167,6 +185,8 @@ bool DocumentContentSource::open(const QString& path) {
             s.document.close();
             return true;
         }
+    } catch (const std::bad_alloc&) {
+        throw;  // the caller tells a document that needs too much memory from a damaged one
     } catch (const std::exception& e) {
         error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
         close();
@@ -200,6 +220,8 @@ qint64 DocumentContentSource::read(char* buffer, qint64 size) {
         DocumentReader::Step step = DocumentReader::Step::Failed;
         try {
             step = s.reader->step(s.sink);
+        } catch (const std::bad_alloc&) {
+            throw;
         } catch (const std::exception& e) {
             error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
             s.failed = true;
@@ -273,6 +295,16 @@ bool DocumentContentSource::open(const QString& path) {
     const bool ok = state_->file.open(path);
     error_ = ok ? QString() : state_->file.errorString();
     return ok;
+}
+
+bool DocumentContentSource::openHandle(qintptr handle, const QString&) {
+    const bool ok = state_->file.adopt(handle);
+    error_ = ok ? QString() : state_->file.errorString();
+    return ok;
+}
+
+bool DocumentContentSource::isDocument() const {
+    return false;
 }
 
 qint64 DocumentContentSource::read(char* buffer, qint64 size) {

@@ -12,7 +12,8 @@ namespace quorvane {
 // PowerPoint and Excel files, PDF, RTF, HTML, EPUB), told by its content; any other file
 // as its bytes, unchanged. A document's text comes as UTF-8 led by a byte-order mark, a
 // few milliseconds of work per read. A document that cannot be read (damaged, encrypted,
-// of an unsupported variant) fails open() or read() with the reason.
+// of an unsupported variant) fails open() or read() with the reason; one that needs more
+// memory than the process may have throws std::bad_alloc, for the caller to tell apart.
 // Files are opened as FileContentSource opens them: never waiting, regular files only.
 class DocumentContentSource : public ContentSource {
 public:
@@ -20,6 +21,11 @@ public:
     ~DocumentContentSource() override;
 
     bool open(const QString& path) override;
+    // The same for a file already opened elsewhere and handed over (the reader worker's
+    // way: it never opens a name); `name` tells HTML by its extension. Takes the handle.
+    bool openHandle(qintptr handle, const QString& name);
+    // Whether the open file is read as a document's text; otherwise as its bytes.
+    bool isDocument() const;
     qint64 read(char* buffer, qint64 size) override;
     void close() override;
     QString errorString() const override { return error_; }
@@ -37,6 +43,8 @@ public:
     struct State;
 
 private:
+    bool begin(const QString& name);
+
     std::unique_ptr<State> state_;
     QString error_;
 };

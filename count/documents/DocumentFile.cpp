@@ -2,16 +2,11 @@
 
 namespace quorvane {
 
-bool DocumentFile::open(const QString& path, const FileIdentity& expected) {
+bool DocumentFile::open(const FileContentSource& opened) {
     close();
     error_.clear();
-    if (!file_.open(path)) {
+    if (!file_.openSame(opened)) {
         error_ = file_.errorString();
-        return false;
-    }
-    if (expected.valid && !file_.identity().sameFileAs(expected)) {
-        error_ = QStringLiteral("the file was replaced while it was read");
-        file_.close();
         return false;
     }
     size_ = file_.size();

@@ -3,20 +3,19 @@
 #include <QString>
 
 #include "FileContentSource.h"
-#include "FileIdentity.h"
 
 namespace quorvane {
 
 // A document file read at any offset, as archives and PDF need (their index is at the
-// end). It is the file the count already opened and checked: opened the same way (never
-// waiting, regular files only) and refused if another file took its name in between.
+// end). It is the very file the count already opened and checked, never looked up by name
+// again, so nothing that took its name in between can be read in its place.
 class DocumentFile {
 public:
     DocumentFile() = default;
     DocumentFile(const DocumentFile&) = delete;
     DocumentFile& operator=(const DocumentFile&) = delete;
 
-    bool open(const QString& path, const FileIdentity& expected);
+    bool open(const FileContentSource& opened);
     void close();
     // -1 on failure, with the reason in errorString(); fewer bytes only at the end.
     qint64 readAt(qint64 offset, char* buffer, qint64 size);

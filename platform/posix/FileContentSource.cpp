@@ -103,17 +103,47 @@ FileContentSource::~FileContentSource() {
 bool FileContentSource::open(const QString& path) {
     close();
     path_ = path;
-    error_.clear();
-    identity_ = {};
-    size_ = -1;
     // O_NONBLOCK: opening a FIFO with no writer, or a device, must not wait. It changes
     // nothing for a regular file.
     const int fd =
         ::open(FileName::toNative(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         error_ = SystemError::text(errno);
+        identity_ = {};
+        size_ = -1;
         return false;
     }
+    return take(fd);
+}
+
+bool FileContentSource::adopt(qintptr handle) {
+    close();
+    path_.clear();
+    return take(handle);
+}
+
+bool FileContentSource::openSame(const FileContentSource& other) {
+    close();
+    path_ = other.path_;
+    const int fd = other.handle_->fd < 0 ? -1 : ::fcntl(other.handle_->fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        error_ = SystemError::text(other.handle_->fd < 0 ? EBADF : errno);
+        identity_ = {};
+        size_ = -1;
+        return false;
+    }
+    return take(fd);
+}
+
+qintptr FileContentSource::nativeHandle() const {
+    return handle_->fd;
+}
+
+bool FileContentSource::take(qintptr handle) {
+    const int fd = static_cast<int>(handle);
+    error_.clear();
+    identity_ = {};
+    size_ = -1;
     struct stat info;
     if (::fstat(fd, &info) != 0) {
         error_ = SystemError::text(errno);

@@ -60,6 +60,26 @@ qint64 FileContentSource::readAt(qint64, char*, qint64, QString& error) {
     return -1;
 }
 
+// Documents are read in this process on Windows: nothing hands files over.
+bool FileContentSource::adopt(qintptr) {
+    close();
+    error_ = QStringLiteral("not supported");
+    return false;
+}
+
+bool FileContentSource::take(qintptr) {
+    return false;
+}
+
+// By name: QFile gives no way to duplicate its handle.
+bool FileContentSource::openSame(const FileContentSource& other) {
+    return open(other.path_);
+}
+
+qintptr FileContentSource::nativeHandle() const {
+    return handle_->file.isOpen() ? handle_->file.handle() : -1;
+}
+
 QString FileContentSource::openName() const {
     return path_;
 }

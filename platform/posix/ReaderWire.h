@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include "ReaderProcess.h"
+
+namespace quorvane {
+
+// What the count and its reader workers say to each other on their socket (sequenced
+// packets, one message each): the count sends a file's name with the open file itself
+// attached; the worker answers with a kind byte and its payload.
+namespace ReaderWire {
+
+inline constexpr const char* kProgramName = "quorvane-reader";
+// The worker finds its end of the channel here.
+inline constexpr int kChannel = 3;
+// The largest payload of one message.
+inline constexpr qsizetype kMaxMessage = qsizetype{64} * 1024;
+
+inline constexpr char kText = 'T';         // a piece of the text
+inline constexpr char kEnd = 'E';          // the text is complete
+inline constexpr char kAsBytes = 'B';      // no document: count the bytes
+inline constexpr char kFailed = 'F';       // the reason follows, UTF-8
+inline constexpr char kOutOfMemory = 'M';  // the memory limit was reached
+
+inline QString tookTooLong(const ReaderLimits& limits) {
+    return QStringLiteral("the document took longer than %1 s to read")
+        .arg((limits.timeoutMs + 999) / 1000);
+}
+
+inline QString needsTooMuch(const ReaderLimits& limits) {
+    return QStringLiteral("the document needs more than %1 MiB to read")
+        .arg(limits.memoryBytes / (1024 * 1024));
+}
+
+}  // namespace ReaderWire
+
+}  // namespace quorvane
