@@ -77,6 +77,24 @@ bool readsToItsEnd(GsfInput* stream) {
     return size <= 0 || readAt(stream, size - 1, 1, last);
 }
 
+void initialiseGsf() {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] {
+        gsf_init();
+        // libgsf logs its complaints about damaged files; the count gives its own reason.
+        for (const char* domain : {"libgsf", "libgsf:msole"}) {
+            g_log_set_handler(domain,
+                              static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL |
+                                                          G_LOG_LEVEL_WARNING |
+                                                          G_LOG_LEVEL_MESSAGE),
+                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {
+                                  ++gsfComplaints;
+                              },
+                              nullptr);
+        }
+    });
+}
+
 }  // namespace
 
 struct WordBinaryReader::Streams {
@@ -105,21 +123,7 @@ WordBinaryReader::WordBinaryReader(DocumentFile& file) : file_(file) {}
 WordBinaryReader::~WordBinaryReader() = default;
 
 bool WordBinaryReader::start() {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] {
-        gsf_init();
-        // libgsf logs its complaints about damaged files; the count gives its own reason.
-        for (const char* domain : {"libgsf", "libgsf:msole"}) {
-            g_log_set_handler(domain,
-                              static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL |
-                                                          G_LOG_LEVEL_WARNING |
-                                                          G_LOG_LEVEL_MESSAGE),
-                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {
-                                  ++gsfComplaints;
-                              },
-                              nullptr);
-        }
-    });
+    initialiseGsf();
     streams_ = std::make_unique<Streams>();
     gsfComplaints = 0;
     // By the name that reaches the very file the count checked.
