@@ -48,6 +48,7 @@ struct HtmlTextReader::Parser {
     htmlSAXHandler handler;
     TextSink* sink = nullptr;
     int leftOutDepth = 0;  // open elements whose text is not shown
+    bool tooDeep = false;
 
     ~Parser() {
         if (context != nullptr) {
@@ -60,6 +61,11 @@ struct HtmlTextReader::Parser {
     }
     static void onStart(void* userData, const xmlChar* name, const xmlChar**) {
         Parser* p = of(userData);
+        if (p->context->nameNr > kMaxDepth) {
+            p->tooDeep = true;
+            xmlStopParser(p->context);
+            return;
+        }
         if (leavesOut(name)) {
             ++p->leftOutDepth;
         } else if (partsWords(name)) {
@@ -142,6 +148,15 @@ DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
     htmlParseChunk(parser_->context, piece_.constData() + from, static_cast<int>(got - from),
                    ended_ ? 1 : 0);
     parser_->sink = nullptr;
+    if (parser_->tooDeep) {
+        return fail(QStringLiteral("unsupported document: elements nested more than %1 deep")
+                        .arg(kMaxDepth));
+    }
+    // With recovery on, the parser stops early only when it cannot go on (no memory, an
+    // input it cannot decode): the text after that point would be missing from the count.
+    if (!ended_ && parser_->context->instate == XML_PARSER_EOF) {
+        return fail(QStringLiteral("damaged document: the page cannot be parsed to its end"));
+    }
     return ended_ ? Step::Done : Step::More;
 }
 

@@ -25,6 +25,10 @@ public:
     Step step(TextSink& sink) override;
 
     static constexpr qint64 kPieceSize = 16 * 1024;
+    // Elements open at once at most. The parser looks through every open element for
+    // each end tag it cannot match, so a deeper page would cost time with the square of
+    // its size; browsers cap the depth of a page near this too.
+    static constexpr int kMaxDepth = 512;
 
     struct Parser;
 

@@ -45,14 +45,19 @@ DocumentReader::Step PdfTextReader::step(TextSink& sink) {
     if (next_ >= pages_) {
         return Step::Done;
     }
-    std::unique_ptr<poppler::page> page(document_->create_page(next_++));
-    if (page) {
-        const poppler::ustring text =
-            page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout);
-        // ustring holds UTF-16 in the machine's byte order.
-        sink.text(QStringView(reinterpret_cast<const char16_t*>(text.data()),
-                              static_cast<qsizetype>(text.size())));
+    std::unique_ptr<poppler::page> page(document_->create_page(next_));
+    if (!page) {
+        // A page the viewer cannot show either: the count would leave its words out.
+        return fail(QStringLiteral("damaged document: page %1 of %2 cannot be read")
+                        .arg(next_ + 1)
+                        .arg(pages_));
     }
+    ++next_;
+    const poppler::ustring text =
+        page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout);
+    // ustring holds UTF-16 in the machine's byte order.
+    sink.text(QStringView(reinterpret_cast<const char16_t*>(text.data()),
+                          static_cast<qsizetype>(text.size())));
     sink.gap();
     return Step::More;
 }

@@ -332,6 +332,20 @@ void RtfTextReader::feed(unsigned char c, TextSink& sink) {
     }
 }
 
+DocumentReader::Step RtfTextReader::finish() {
+    // A file cut short ends this way; its count would pass for the whole document's.
+    if (state_ == State::Binary) {
+        return fail(QStringLiteral("damaged document: binary data runs past the end of the file"));
+    }
+    const std::size_t open = outer_.size() + overflowDepth_;
+    if (open > 0) {
+        return fail(QStringLiteral("damaged document: the file ends inside %1 open group%2")
+                        .arg(open)
+                        .arg(open == 1 ? "" : "s"));
+    }
+    return Step::Done;
+}
+
 DocumentReader::Step RtfTextReader::step(TextSink& sink) {
     piece_.resize(kPieceSize);
     const qint64 got = input_->read(piece_.data(), kPieceSize);
@@ -339,7 +353,7 @@ DocumentReader::Step RtfTextReader::step(TextSink& sink) {
         return fail(input_->errorString());
     }
     if (got == 0) {
-        return Step::Done;
+        return finish();
     }
     const auto* p = reinterpret_cast<const unsigned char*>(piece_.constData());
     for (qint64 i = 0; i < got; ++i) {

@@ -17,7 +17,8 @@ class ByteInput;
 // headers and footers, comments, field instructions, list labels, "\*" destinations) are
 // left out, as are hidden and deleted runs; paragraph, line, tab, cell and row marks part
 // words; "\'hh" is read in the Windows Western code page and "\uN" as Unicode with its
-// "\ucN" fallback skipped. Footnotes count where they stand.
+// "\ucN" fallback skipped. Footnotes count where they stand. A file that ends inside a
+// group or inside "\binN" data is cut short: it fails rather than count part of the text.
 class RtfTextReader : public DocumentReader {
 public:
     explicit RtfTextReader(std::unique_ptr<ByteInput> input);
@@ -40,6 +41,7 @@ private:
     };
     enum class State { Text, Backslash, Word, Parameter, Hex1, Hex2, Binary };
 
+    Step finish();
     void feed(unsigned char c, TextSink& sink);
     void controlWord(TextSink& sink);
     void character(char32_t c, TextSink& sink);

@@ -65,6 +65,36 @@ constexpr quint16 kWordSignature = 0xA5EC;
 constexpr quint32 kMaxClx = 16u << 20;
 constexpr std::size_t kMaxOpenFields = 1024;
 
+// What libgsf found wrong in the compound file this thread opens: it leaves out a
+// directory entry it cannot trust, and the document would pass for some other file.
+thread_local int gsfComplaints = 0;
+
+// libgsf ends a stream's sector chain where it loops or runs out, so the stream reads
+// shorter than its directory entry says.
+bool readsToItsEnd(GsfInput* stream) {
+    const gsf_off_t size = gsf_input_size(stream);
+    QByteArray last;
+    return size <= 0 || readAt(stream, size - 1, 1, last);
+}
+
+void initialiseGsf() {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] {
+        gsf_init();
+        // libgsf logs its complaints about damaged files; the count gives its own reason.
+        for (const char* domain : {"libgsf", "libgsf:msole"}) {
+            g_log_set_handler(domain,
+                              static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL |
+                                                          G_LOG_LEVEL_WARNING |
+                                                          G_LOG_LEVEL_MESSAGE),
+                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {
+                                  ++gsfComplaints;
+                              },
+                              nullptr);
+        }
+    });
+}
+
 }  // namespace
 
 struct WordBinaryReader::Streams {
@@ -93,19 +123,9 @@ WordBinaryReader::WordBinaryReader(DocumentFile& file) : file_(file) {}
 WordBinaryReader::~WordBinaryReader() = default;
 
 bool WordBinaryReader::start() {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] {
-        gsf_init();
-        // libgsf logs its complaints about damaged files; the count gives its own reason.
-        for (const char* domain : {"libgsf", "libgsf:msole"}) {
-            g_log_set_handler(domain,
-                              static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL |
-                                                          G_LOG_LEVEL_WARNING |
-                                                          G_LOG_LEVEL_MESSAGE),
-                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
-        }
-    });
+    initialiseGsf();
     streams_ = std::make_unique<Streams>();
+    gsfComplaints = 0;
     // By the name that reaches the very file the count checked.
     GError* opening = nullptr;
     streams_->file = gsf_input_stdio_new(FileName::toNative(file_.openName()).constData(), &opening);
@@ -134,8 +154,15 @@ bool WordBinaryReader::start() {
             g_object_unref(encrypted);
             return failStart(QStringLiteral("encrypted document"));
         }
+        if (gsfComplaints > 0) {
+            return failStart(damaged(QStringLiteral("the compound file's directory is broken")));
+        }
         otherCompoundFile_ = true;
         return failStart(QStringLiteral("not a document"));
+    }
+    if (!readsToItsEnd(streams_->word)) {
+        return failStart(damaged(
+            QStringLiteral("the WordDocument stream's sector chain loops or ends early")));
     }
     QByteArray fib;
     const qint64 fibSize = qMin<qint64>(gsf_input_size(streams_->word), 4096);
@@ -155,7 +182,13 @@ bool WordBinaryReader::start() {
     streams_->table = gsf_infile_child_by_name(
         streams_->compound, (flags & kTableStreamOne) != 0 ? "1Table" : "0Table");
     if (streams_->table == nullptr) {
-        return failStart(damaged(QStringLiteral("the table stream is missing")));
+        return failStart(damaged(gsfComplaints > 0
+                                     ? QStringLiteral("the compound file's directory is broken")
+                                     : QStringLiteral("the table stream is missing")));
+    }
+    if (!readsToItsEnd(streams_->table)) {
+        return failStart(
+            damaged(QStringLiteral("the table stream's sector chain loops or ends early")));
     }
     return readPieceTable(fib);
 }
@@ -177,25 +210,15 @@ bool WordBinaryReader::readPieceTable(const QByteArray& fib) {
     if (cslw < 11 || at + 2 > fib.size()) {
         return tooShort();
     }
-    const auto count = [&](int index) { return u32(fib, longs + index * 4); };
-    const quint32 ccpText = count(3), ccpFtn = count(4), ccpHdd = count(5), ccpMcr = count(6),
-                  ccpAtn = count(7), ccpEdn = count(8), ccpTxbx = count(9);
     const quint16 pairs = u16(fib, at);
     const qsizetype pairsAt = at + 2;
     if (pairs <= kClxPair || pairsAt + (kClxPair + 1) * 8 > fib.size()) {
         return tooShort();
     }
-    const quint32 fcCharacterPages = u32(fib, pairsAt + kCharacterPagesPair * 8);
-    const quint32 lcbCharacterPages = u32(fib, pairsAt + kCharacterPagesPair * 8 + 4);
-    // The bin table: n+1 stream offsets, then the page number of each formatting page.
-    QByteArray bins;
-    if (lcbCharacterPages >= 8 && lcbCharacterPages <= kMaxClx &&
-        (lcbCharacterPages - 4) % 8 == 0 &&
-        readAt(streams_->table, fcCharacterPages, lcbCharacterPages, bins)) {
-        const qsizetype n = (lcbCharacterPages - 4) / 8;
-        for (qsizetype k = 0; k < n; ++k) {
-            formattingPages_.push_back(u32(bins, (n + 1) * 4 + k * 4) & 0x3FFFFF);
-        }
+    wordSize_ = gsf_input_size(streams_->word);
+    if (!readFormattingBins(u32(fib, pairsAt + kCharacterPagesPair * 8),
+                            u32(fib, pairsAt + kCharacterPagesPair * 8 + 4))) {
+        return false;
     }
     const quint32 fcClx = u32(fib, pairsAt + kClxPair * 8);
     const quint32 lcbClx = u32(fib, pairsAt + kClxPair * 8 + 4);
@@ -206,41 +229,97 @@ bool WordBinaryReader::readPieceTable(const QByteArray& fib) {
     if (!readAt(streams_->table, fcClx, lcbClx, clx)) {
         return failStart(damaged(QStringLiteral("the piece table lies past the table stream")));
     }
+    return readPieces(clx) && readStories(fib, longs);
+}
+
+bool WordBinaryReader::readFormattingBins(quint32 at, quint32 size) {
+    // The bin table: n+1 stream offsets, then the page number of each formatting page.
+    QByteArray bins;
+    if (size < 8 || size > kMaxClx || (size - 4) % 8 != 0 ||
+        !readAt(streams_->table, at, size, bins)) {
+        return true;  // read as if no run were deleted or hidden
+    }
+    const qsizetype n = (size - 4) / 8;
+    // Each page is one of the stream's own: more of them than it has pages would read
+    // the same pages over and over.
+    if (n > wordSize_ / kPageSize) {
+        return failStart(damaged(
+            QStringLiteral("more formatting pages than the WordDocument stream holds")));
+    }
+    formattingPages_.reserve(static_cast<std::size_t>(n));
+    for (qsizetype k = 0; k < n; ++k) {
+        formattingPages_.push_back(u32(bins, (n + 1) * 4 + k * 4) & 0x3FFFFF);
+    }
+    return true;
+}
+
+bool WordBinaryReader::readPieces(const QByteArray& clx) {
     // Formatting (Prc) blocks come first, then the piece table proper (Pcdt).
     qsizetype i = 0;
     while (i < clx.size() && clx[i] == 0x01) {
         if (i + 3 > clx.size()) {
             return failStart(damaged(QStringLiteral("the piece table is cut short")));
         }
-        i += 3 + static_cast<qint16>(u16(clx, i + 1));
+        const auto size = static_cast<qint16>(u16(clx, i + 1));
+        if (size < 0) {
+            return failStart(damaged(QStringLiteral("the piece table has a negative length")));
+        }
+        i += 3 + size;
     }
     if (i + 5 > clx.size() || clx[i] != 0x02) {
         return failStart(damaged(QStringLiteral("the piece table is malformed")));
     }
     const quint32 lcb = u32(clx, i + 1);
     const qsizetype plc = i + 5;
-    if (lcb < 4 || plc + lcb > clx.size() || (lcb - 4) % 12 != 0) {
+    if (lcb < 4 || plc + qsizetype{lcb} > clx.size() || (lcb - 4) % 12 != 0) {
         return failStart(damaged(QStringLiteral("the piece table is malformed")));
     }
     const qsizetype n = (lcb - 4) / 12;
-    pieces_.reserve(static_cast<std::size_t>(n));
+    cps_.resize(static_cast<std::size_t>(n + 1));
+    fcs_.resize(static_cast<std::size_t>(n));
+    cps_[0] = u32(clx, plc);
+    // Every piece must lie inside the stream, and together they can hold no more than
+    // it: a Word file saves each character once.
+    qint64 bytes = 0;
     for (qsizetype k = 0; k < n; ++k) {
-        const quint32 from = u32(clx, plc + k * 4);
-        const quint32 to = u32(clx, plc + (k + 1) * 4);
-        const quint32 fc = u32(clx, plc + (n + 1) * 4 + k * 8 + 2);
-        const bool compressed = (fc & 0x40000000u) != 0;
-        const quint32 offset = compressed ? (fc & 0x3FFFFFFFu) / 2 : (fc & 0x3FFFFFFFu);
-        if (to > from) {
-            pieces_.push_back({from, to, offset, compressed});
+        cps_[k + 1] = u32(clx, plc + (k + 1) * 4);
+        fcs_[k] = u32(clx, plc + (n + 1) * 4 + k * 8 + 2);
+        if (cps_[k + 1] < cps_[k]) {
+            return failStart(damaged(QStringLiteral("a piece of the text has a negative length")));
         }
+        const bool compressed = (fcs_[k] & 0x40000000u) != 0;
+        const qint64 offset = compressed ? (fcs_[k] & 0x3FFFFFFFu) / 2 : (fcs_[k] & 0x3FFFFFFFu);
+        const qint64 length = qint64{cps_[k + 1] - cps_[k]} * (compressed ? 1 : 2);
+        if (offset + length > wordSize_) {
+            return failStart(
+                damaged(QStringLiteral("a piece of the text lies past the WordDocument stream")));
+        }
+        bytes += length;
     }
+    if (bytes > wordSize_) {
+        return failStart(
+            damaged(QStringLiteral("the pieces hold more text than the WordDocument stream")));
+    }
+    return true;
+}
+
+bool WordBinaryReader::readStories(const QByteArray& fib, qsizetype longs) {
+    const auto count = [&](int index) { return qint64{u32(fib, longs + index * 4)}; };
+    const qint64 ccpText = count(3), ccpFtn = count(4), ccpHdd = count(5), ccpMcr = count(6),
+                 ccpAtn = count(7), ccpEdn = count(8), ccpTxbx = count(9);
     // The stories lie one after another: body, footnotes, headers, macros, comments,
     // endnotes, text boxes, header text boxes.
-    const quint32 footnotes = ccpText;
-    const quint32 endnotes = footnotes + ccpFtn + ccpHdd + ccpMcr + ccpAtn;
-    const quint32 textBoxes = endnotes + ccpEdn;
-    ranges_ = {{0, ccpText}, {footnotes, footnotes + ccpFtn}, {endnotes, endnotes + ccpEdn},
-               {textBoxes, textBoxes + ccpTxbx}};
+    const qint64 footnotes = ccpText;
+    const qint64 endnotes = footnotes + ccpFtn + ccpHdd + ccpMcr + ccpAtn;
+    const qint64 textBoxes = endnotes + ccpEdn;
+    if (textBoxes + ccpTxbx > qint64{cps_.back()}) {
+        return failStart(damaged(QStringLiteral("the piece table does not cover the text")));
+    }
+    const auto cp = [](qint64 v) { return static_cast<quint32>(v); };
+    ranges_ = {{0, cp(ccpText)},
+               {cp(footnotes), cp(footnotes + ccpFtn)},
+               {cp(endnotes), cp(endnotes + ccpEdn)},
+               {cp(textBoxes), cp(textBoxes + ccpTxbx)}};
     cp_ = 0;
     return true;
 }
@@ -375,21 +454,19 @@ DocumentReader::Step WordBinaryReader::step(TextSink& sink) {
     if (cp_ < range.from) {
         cp_ = range.from;
     }
-    const Piece* piece = nullptr;
-    for (const Piece& p : pieces_) {
-        if (cp_ >= p.cpStart && cp_ < p.cpEnd) {
-            piece = &p;
-            break;
-        }
-    }
-    if (piece == nullptr) {
+    // The piece that holds cp_: the last to start at or before it.
+    const auto next = std::upper_bound(cps_.begin(), cps_.end(), cp_);
+    if (next == cps_.begin() || next == cps_.end()) {
         return fail(damaged(QStringLiteral("the piece table does not cover the text")));
     }
-    const qint64 width = piece->compressed ? 1 : 2;
-    const quint32 end = qMin(piece->cpEnd, range.to);
+    const std::size_t piece = static_cast<std::size_t>(next - cps_.begin()) - 1;
+    const bool compressed = (fcs_[piece] & 0x40000000u) != 0;
+    const qint64 width = compressed ? 1 : 2;
+    const quint32 end = qMin(*next, range.to);
     const quint32 count =
         static_cast<quint32>(qMin<qint64>(end - cp_, kPieceSize / width));
-    const qint64 offset = piece->offset + qint64{cp_ - piece->cpStart} * width;
+    const qint64 start = compressed ? (fcs_[piece] & 0x3FFFFFFFu) / 2 : (fcs_[piece] & 0x3FFFFFFFu);
+    const qint64 offset = start + qint64{cp_ - cps_[piece]} * width;
     if (!readAt(streams_->word, offset, count * width, buffer_)) {
         return fail(damaged(QStringLiteral("the text lies past the WordDocument stream")));
     }

@@ -40,24 +40,25 @@ public:
     struct Streams;
 
 private:
-    struct Piece {
-        quint32 cpStart;
-        quint32 cpEnd;
-        quint32 offset;  // of the piece's first character in the WordDocument stream
-        bool compressed;  // 8-bit characters
-    };
     struct Range {
         quint32 from;
         quint32 to;
     };
 
     bool readPieceTable(const QByteArray& fib);
+    bool readFormattingBins(quint32 at, quint32 size);
+    bool readPieces(const QByteArray& clx);
+    bool readStories(const QByteArray& fib, qsizetype longs);
     bool readFormattingPages(std::size_t count);
     void character(char32_t c, TextSink& sink);
 
     DocumentFile& file_;
     std::unique_ptr<Streams> streams_;
-    std::vector<Piece> pieces_;
+    qint64 wordSize_ = 0;
+    // The pieces in the order of the text: piece k holds characters cps_[k] up to
+    // cps_[k + 1], saved where fcs_[k] says (its offset, and a flag for 8-bit characters).
+    std::vector<quint32> cps_;
+    std::vector<quint32> fcs_;
     std::vector<Range> ranges_;
     // The character formatting pages still to scan, and the runs of the WordDocument
     // stream they mark deleted or hidden, in order.
