@@ -75,19 +75,39 @@ qint64 repeatOf(const QXmlStreamReader& xml, QStringView attribute, qint64 limit
 
 }  // namespace
 
+// Adds to a count of characters without passing far beyond the limits it is held to.
+qint64 grown(qint64 shown, qint64 more, qint64 repeat) {
+    const qint64 ceiling = OpenDocumentRules::kMostRepeatedText + 1;
+    return qMin(ceiling, shown + qMin(ceiling, more) * qMin(ceiling, repeat));
+}
+
 void OpenDocumentRules::emitText(QStringView text, TextSink& sink) {
     if (captured_.empty()) {
         sink.text(text);
-    } else {
-        captured_.back().text += text;
+        return;
     }
+    kept_ += text.size();
+    if (kept_ > kMostKeptText) {
+        error_ = QStringLiteral("too much text: a repeated cell or row holds more than %1 MiB")
+                     .arg(kMostKeptText >> 20);
+        return;
+    }
+    Group& group = captured_.back().group;
+    // Kept in pieces, so that drain() gives out a bounded amount at a time.
+    if (group.items.empty() || group.items.back().group ||
+        group.items.back().text.size() >= kDrainBytes / 4) {
+        group.items.push_back({});
+    }
+    group.items.back().text += text;
+    group.shown = grown(group.shown, text.size(), 1);
+    group.visible = group.visible || !text.trimmed().isEmpty();
 }
 
 void OpenDocumentRules::emitGap(TextSink& sink) {
     if (captured_.empty()) {
         sink.gap();
     } else {
-        captured_.back().text += u' ';
+        emitText(u" ", sink);
     }
 }
 
@@ -108,9 +128,40 @@ XmlPartRules::Visit OpenDocumentRules::start(const QXmlStreamReader& xml, TextSi
     }
     captures_.push_back(repeat > 1);
     if (repeat > 1) {
-        captured_.push_back({QString(), repeat});
+        captured_.push_back({Group(), repeat});
     }
     return Visit::Enter;
+}
+
+// A repeated element ends: its content goes to the one around it, or, where none
+// repeats, out over the next steps.
+void OpenDocumentRules::endCapture() {
+    Capture capture = std::move(captured_.back());
+    captured_.pop_back();
+    if (captured_.empty()) {
+        kept_ = 0;
+    }
+    if (!capture.group.visible) {
+        return;
+    }
+    // Each repeat stands apart from what is around it.
+    const qint64 shown = grown(0, capture.group.shown + 2, capture.repeat);
+    auto group = std::make_shared<const Group>(std::move(capture.group));
+    if (captured_.empty()) {
+        shownByRepeats_ = grown(shownByRepeats_, shown, 1);
+        if (shownByRepeats_ > kMostRepeatedText) {
+            error_ = QStringLiteral("too much text: repeated cells would show more than %1 MiB")
+                         .arg(kMostRepeatedText >> 20);
+            return;
+        }
+        pending_ = group;
+        frames_.push_back({pending_.get(), 0, capture.repeat});
+        return;
+    }
+    Group& outer = captured_.back().group;
+    outer.items.push_back({QString(), std::move(group), capture.repeat});
+    outer.shown = grown(outer.shown, shown, 1);
+    outer.visible = true;
 }
 
 void OpenDocumentRules::end(const QXmlStreamReader& xml, TextSink& sink) {
@@ -118,23 +169,8 @@ void OpenDocumentRules::end(const QXmlStreamReader& xml, TextSink& sink) {
     if (!captures_.empty()) {
         captures_.pop_back();
     }
-    if (captured) {
-        Capture capture = std::move(captured_.back());
-        captured_.pop_back();
-        if (!capture.text.trimmed().isEmpty()) {
-            if (captured_.empty()) {
-                // Given out over the next steps, a bounded piece at a time.
-                pendingText_ = std::move(capture.text);
-                pendingRepeats_ = capture.repeat;
-            } else {
-                QString& outer = captured_.back().text;
-                for (qint64 i = 0; i < capture.repeat; ++i) {
-                    outer += u' ';
-                    outer += capture.text;
-                }
-                outer += u' ';
-            }
-        }
+    if (captured && !captured_.empty()) {
+        endCapture();
     }
     if (isBlock(xml.namespaceUri(), xml.name())) {
         emitGap(sink);
@@ -146,17 +182,34 @@ void OpenDocumentRules::characters(const QXmlStreamReader& xml, TextSink& sink) 
 }
 
 bool OpenDocumentRules::drain(TextSink& sink) {
-    const qsizetype startSize = sink.available();
-    while (pendingRepeats_ > 0 && sink.available() - startSize < kDrainBytes) {
-        sink.gap();
-        sink.text(pendingText_);
-        sink.gap();
-        --pendingRepeats_;
+    qsizetype budget = kDrainBytes;
+    while (!frames_.empty() && budget > 0) {
+        Frame& frame = frames_.back();
+        if (frame.next == 0) {
+            sink.gap();
+        }
+        if (frame.next < frame.group->items.size()) {
+            const Item& item = frame.group->items[frame.next++];
+            if (item.group) {
+                frames_.push_back({item.group.get(), 0, item.repeat});
+            } else {
+                sink.text(item.text);
+                budget -= item.text.size();
+            }
+        } else {
+            sink.gap();
+            if (--frame.repeatsLeft > 0) {
+                frame.next = 0;
+            } else {
+                frames_.pop_back();
+            }
+        }
+        --budget;
     }
-    if (pendingRepeats_ == 0) {
-        pendingText_.clear();
+    if (frames_.empty()) {
+        pending_.reset();
     }
-    return pendingRepeats_ > 0;
+    return !frames_.empty();
 }
 
 }  // namespace quorvane

@@ -5,6 +5,16 @@
 
 namespace quorvane {
 
+namespace {
+
+// How much of one shared string a step gives out: a string used by many cells goes out
+// once per cell, each time a bounded piece at a time.
+constexpr qsizetype kDrainBytes = 64 * 1024;
+// A number, an index or a yes/no value is never longer.
+constexpr qsizetype kMostValue = 64;
+
+}  // namespace
+
 QByteArrayView SpreadsheetRules::Strings::at(qsizetype index) const {
     if (index < 0 || index >= static_cast<qsizetype>(starts.size())) {
         return {};
@@ -37,6 +47,7 @@ XmlPartRules::Visit SpreadsheetRules::start(const QXmlStreamReader& xml, TextSin
         } else if (name == u"c" && part_ == Part::Sheet) {
             code = Cell;
             cellType_ = OfficeNames::attribute(xml, u"t");
+            keepsValue_ = cellType_ == u"s" || cellType_ == u"b";
             value_.clear();
             sink.gap();
         } else if (name == u"v" && parent == Cell) {
@@ -58,12 +69,18 @@ void SpreadsheetRules::end(const QXmlStreamReader& xml, TextSink& sink) {
             const qsizetype index = value_.trimmed().toLongLong(&ok);
             if (ok && !strings_.countedInPlace) {
                 const QByteArrayView text = strings_.at(index);
-                sink.utf8(text.data(), text.size());
+                strings_.shown += text.size();
+                if (strings_.shown > kMostSharedText) {
+                    error_ = QStringLiteral("too much text: cells would show their shared "
+                                            "strings more than %1 MiB")
+                                 .arg(kMostSharedText >> 20);
+                } else if (!text.isEmpty()) {
+                    pending_ = text;  // given out by drain(), the gap after it too
+                    return;
+                }
             }
         } else if (cellType_ == u"b") {
             sink.text(value_.trimmed() == u"1" ? u"TRUE" : u"FALSE");
-        } else if (cellType_ != u"inlineStr") {
-            sink.text(value_);
         }
         sink.gap();
     } else if (part_ == Part::SharedStrings && xml.name() == u"si" && strings_.countedInPlace) {
@@ -74,7 +91,13 @@ void SpreadsheetRules::end(const QXmlStreamReader& xml, TextSink& sink) {
 void SpreadsheetRules::characters(const QXmlStreamReader& xml, TextSink& sink) {
     const Code code = open_.empty() ? Other : static_cast<Code>(open_.back());
     if (code == Value) {
-        value_ += xml.text();
+        if (!keepsValue_) {
+            if (cellType_ != u"inlineStr") {
+                sink.text(xml.text());
+            }
+        } else if (value_.size() < kMostValue) {
+            value_ += xml.text().left(kMostValue);
+        }
     } else if (code == Text) {
         if (part_ == Part::SharedStrings && !strings_.countedInPlace) {
             strings_.text += xml.text().toUtf8();
@@ -82,6 +105,29 @@ void SpreadsheetRules::characters(const QXmlStreamReader& xml, TextSink& sink) {
             sink.text(xml.text());
         }
     }
+}
+
+bool SpreadsheetRules::drain(TextSink& sink) {
+    if (pending_.isNull()) {
+        return false;
+    }
+    const qsizetype most = qMin(pending_.size(), kDrainBytes);
+    qsizetype n = most;
+    // Cut where a character starts.
+    while (n < pending_.size() && n > 0 && (static_cast<unsigned char>(pending_[n]) & 0xC0) == 0x80) {
+        --n;
+    }
+    if (n == 0) {
+        n = most;
+    }
+    sink.utf8(pending_.data(), n);
+    pending_ = pending_.sliced(n);
+    if (!pending_.isEmpty()) {
+        return true;
+    }
+    pending_ = QByteArrayView();
+    sink.gap();
+    return false;
 }
 
 }  // namespace quorvane

@@ -21,6 +21,7 @@ public:
         std::vector<quint32> starts;
         // A table too large to keep: each string was counted once, where it is stored.
         bool countedInPlace = false;
+        qint64 shown = 0;  // how much the cells have shown of them
         QByteArrayView at(qsizetype index) const;
     };
 
@@ -31,10 +32,14 @@ public:
     Visit start(const QXmlStreamReader& xml, TextSink& sink) override;
     void end(const QXmlStreamReader& xml, TextSink& sink) override;
     void characters(const QXmlStreamReader& xml, TextSink& sink) override;
+    bool drain(TextSink& sink) override;
 
     // A shared strings part larger than this (unpacked) is counted in place, which keeps
     // memory flat for any workbook.
-    static constexpr qint64 kKeptStringsLimit = qint64{24} << 20;
+    static constexpr qint64 kKeptStringsLimit = qint64{16} << 20;
+    // The most the cells of a workbook may show of its shared strings, which a few bytes
+    // of sheet can ask for without end; more than any real workbook shows.
+    static constexpr qint64 kMostSharedText = qint64{256} << 20;
 
 private:
     enum Code : char { Other, Cell, Value, Text };
@@ -42,7 +47,9 @@ private:
     Strings& strings_;
     std::vector<char> open_;
     QString cellType_;
+    bool keepsValue_ = false;  // a cell whose value is read whole (an index, yes/no)
     QString value_;
+    QByteArrayView pending_;   // what is left of a shared string to give out
 };
 
 }  // namespace quorvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QXmlStreamReader>
 
 namespace quorvane {
@@ -19,6 +20,12 @@ public:
     // Text held back to be given out over several steps (repeated spreadsheet cells):
     // gives out a bounded piece and says whether more is held.
     virtual bool drain(TextSink&) { return false; }
+    // Set when the part asks for more than any real document does (text repeated past
+    // all bounds): the document is not counted, for that reason, which is said in full.
+    const QString& errorString() const { return error_; }
+
+protected:
+    QString error_;
 };
 
 }  // namespace quorvane

@@ -91,11 +91,31 @@ ZipArchive::Entry::~Entry() {
     }
 }
 
+qint64 ZipArchive::Entry::fail(const QString& reason) {
+    error_ = reason;
+    return -1;
+}
+
 qint64 ZipArchive::Entry::read(char* buffer, qint64 size) {
-    const zip_int64_t got = zip_fread(file_, buffer, static_cast<zip_uint64_t>(size));
-    if (got < 0) {
-        error_ = damaged(name_ + QStringLiteral(": ") + lowerFirst(zip_file_strerror(file_)));
+    if (!error_.isEmpty()) {
         return -1;
+    }
+    // One byte more than the entry may still hold shows an entry that lies about its size.
+    const qint64 room = declaredSize_ - inflated_ + 1;
+    const zip_int64_t got =
+        zip_fread(file_, buffer, static_cast<zip_uint64_t>(qMin(size, qMax<qint64>(room, 1))));
+    if (got < 0) {
+        return fail(damaged(name_ + QStringLiteral(": ") + lowerFirst(zip_file_strerror(file_))));
+    }
+    inflated_ += got;
+    if (inflated_ > declaredSize_) {
+        return fail(damaged(name_ + QStringLiteral(" inflates past its declared size")));
+    }
+    archive_->inflatedRead_ += got;
+    if (archive_->inflatedRead_ > kRatioFloor &&
+        archive_->inflatedRead_ > kMostRatio * archive_->packedRead_) {
+        return fail(damaged(name_ + QStringLiteral(" inflates more than %1 times its packed size")
+                                        .arg(kMostRatio)));
     }
     return got;
 }
@@ -128,17 +148,30 @@ bool ZipArchive::open(DocumentFile& file) {
         return false;
     }
     zip_error_fini(&error);
+    const zip_int64_t n = zip_get_num_entries(archive_, 0);
+    index_.reserve(static_cast<qsizetype>(qMin<zip_int64_t>(n, 1 << 20)));
+    for (zip_int64_t i = 0; i < n; ++i) {
+        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
+        if (name != nullptr) {
+            index_.insert(QString::fromUtf8(name).toLower(), i);  // keeps the first
+        }
+    }
     return true;
 }
 
+qint64 ZipArchive::indexOf(const QString& name) const {
+    return index_.value(name.toLower(), -1);
+}
+
 bool ZipArchive::contains(const QString& name) const {
-    return zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+    return indexOf(name) >= 0;
 }
 
 qint64 ZipArchive::entrySize(const QString& name) const {
+    const qint64 index = indexOf(name);
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE, &st) != 0 ||
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0 ||
         (st.valid & ZIP_STAT_SIZE) == 0) {
         return -1;
     }
@@ -158,9 +191,15 @@ QStringList ZipArchive::names() const {
 }
 
 std::unique_ptr<ZipArchive::Entry> ZipArchive::openEntry(const QString& name) {
-    const zip_int64_t index = zip_name_locate(archive_, name.toUtf8().constData(), ZIP_FL_NOCASE);
-    if (index < 0) {
+    const qint64 index = indexOf(name);
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (index < 0 || zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &st) != 0) {
         error_ = damaged(name + QStringLiteral(" is missing"));
+        return nullptr;
+    }
+    if ((st.valid & ZIP_STAT_SIZE) == 0 || (st.valid & ZIP_STAT_COMP_SIZE) == 0) {
+        error_ = damaged(name + QStringLiteral(" declares no size"));
         return nullptr;
     }
     zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
@@ -176,8 +215,11 @@ std::unique_ptr<ZipArchive::Entry> ZipArchive::openEntry(const QString& name) {
         return nullptr;
     }
     auto entry = std::make_unique<Entry>();
+    entry->archive_ = this;
     entry->file_ = file;
     entry->name_ = name;
+    entry->declaredSize_ = static_cast<qint64>(qMin<zip_uint64_t>(st.size, qint64{1} << 62));
+    packedRead_ += static_cast<qint64>(qMin<zip_uint64_t>(st.comp_size, qint64{1} << 62));
     return entry;
 }
 

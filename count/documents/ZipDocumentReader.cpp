@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 #include <QUrl>
 #include <QXmlStreamReader>
 
@@ -16,17 +17,34 @@
 
 namespace quorvane {
 
-namespace {
-
-QString damaged(const QString& what) {
-    return QStringLiteral("damaged document: ") + what;
-}
-
 struct Relationship {
     QString id;
     QString type;
     QString target;  // the part it names, from the archive's root
 };
+
+// The relationships of a part that the readers follow, by id (none where it has none):
+// the others (images, hyperlinks, styles) are not kept, however many a document holds.
+struct Relationships {
+    QHash<QString, Relationship> byId;
+    QList<Relationship> inOrder;
+
+    QString targetOfType(QStringView typeEnd) const {
+        for (const Relationship& r : inOrder) {
+            if (r.type.endsWith(typeEnd)) {
+                return r.target;
+            }
+        }
+        return {};
+    }
+    QString targetOfId(const QString& id) const { return byId.value(id).target; }
+};
+
+namespace {
+
+QString damaged(const QString& what) {
+    return QStringLiteral("damaged document: ") + what;
+}
 
 // A part named from another part: relative to that part's folder, percent-encoded.
 QString resolvePart(const QString& fromPart, const QString& target) {
@@ -39,6 +57,21 @@ QString resolvePart(const QString& fromPart, const QString& target) {
     return path;
 }
 
+// No office part or book index declares entities, which would be expanded in memory;
+// a DOCTYPE that names an outside DTD only is harmless, as none is ever loaded.
+bool declaresEntities(const QByteArray& data) {
+    if (data.contains("<!ENTITY")) {
+        return true;
+    }
+    const qsizetype doctype = data.indexOf("<!DOCTYPE");
+    if (doctype < 0) {
+        return false;
+    }
+    const qsizetype close = data.indexOf('>', doctype);
+    const qsizetype subset = data.indexOf('[', doctype);
+    return subset >= 0 && (close < 0 || subset < close);
+}
+
 // Reads a small XML part, telling `onStart` each element as it opens.
 bool parseSmall(ZipArchive& archive, const QString& name,
                 const std::function<void(const QXmlStreamReader&)>& onStart, QString& error) {
@@ -47,10 +80,19 @@ bool parseSmall(ZipArchive& archive, const QString& name,
         error = archive.errorString();
         return false;
     }
+    if (declaresEntities(data)) {
+        error = QStringLiteral("damaged document: declares entities (%1)").arg(name);
+        return false;
+    }
     QXmlStreamReader xml(data);
+    xml.setEntityExpansionLimit(0);
     while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
             onStart(xml);
+        } else if (token == QXmlStreamReader::DTD && !xml.entityDeclarations().isEmpty()) {
+            error = QStringLiteral("damaged document: declares entities (%1)").arg(name);
+            return false;
         }
     }
     if (xml.hasError()) {
@@ -80,10 +122,19 @@ QString relationshipId(const QXmlStreamReader& xml) {
     return {};
 }
 
-// The relationships of a part (an empty list where it has none).
-bool relationshipsOf(ZipArchive& archive, const QString& part, QList<Relationship>& out,
+bool isFollowed(QStringView type) {
+    for (const QStringView end : {u"/officeDocument", u"/footnotes", u"/endnotes",
+                                  u"/sharedStrings", u"/slide", u"/worksheet"}) {
+        if (type.endsWith(end)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool relationshipsOf(ZipArchive& archive, const QString& part, Relationships& out,
                      QString& error) {
-    out.clear();
+    out = {};
     const qsizetype slash = part.lastIndexOf(u'/');
     const QString relsName = part.left(slash + 1) + QStringLiteral("_rels/") +
                              part.mid(slash + 1) + QStringLiteral(".rels");
@@ -93,31 +144,24 @@ bool relationshipsOf(ZipArchive& archive, const QString& part, QList<Relationshi
     return parseSmall(
         archive, relsName,
         [&](const QXmlStreamReader& xml) {
-            if (xml.name() == u"Relationship" &&
-                attribute(xml, u"TargetMode").compare(u"External", Qt::CaseInsensitive) != 0) {
-                out.append({attribute(xml, u"Id"), attribute(xml, u"Type"),
-                            resolvePart(part, attribute(xml, u"Target"))});
+            if (xml.name() != u"Relationship" ||
+                attribute(xml, u"TargetMode").compare(u"External", Qt::CaseInsensitive) == 0) {
+                return;
+            }
+            const QString type = attribute(xml, u"Type");
+            if (!isFollowed(type)) {
+                return;
+            }
+            const Relationship r{attribute(xml, u"Id"), type,
+                                 resolvePart(part, attribute(xml, u"Target"))};
+            if (!out.byId.contains(r.id)) {
+                out.byId.insert(r.id, r);
+                if (!type.endsWith(u"/slide") && !type.endsWith(u"/worksheet")) {
+                    out.inOrder.append(r);
+                }
             }
         },
         error);
-}
-
-QString targetOfType(const QList<Relationship>& relationships, QStringView typeEnd) {
-    for (const Relationship& r : relationships) {
-        if (r.type.endsWith(typeEnd)) {
-            return r.target;
-        }
-    }
-    return {};
-}
-
-QString targetOfId(const QList<Relationship>& relationships, const QString& id) {
-    for (const Relationship& r : relationships) {
-        if (r.id == id) {
-            return r.target;
-        }
-    }
-    return {};
 }
 
 }  // namespace
@@ -145,6 +189,9 @@ bool ZipDocumentReader::start() {
         }
     } else if (archive_.contains(QStringLiteral("[Content_Types].xml"))) {
         return startOffice();
+    } else if (archive_.contains(QStringLiteral("_rels/.rels"))) {
+        // A package without its list of content types: Word, Excel and PowerPoint refuse one.
+        return failStart(damaged(QStringLiteral("[Content_Types].xml is missing")));
     }
     plainArchive_ = true;
     return failStart(QStringLiteral("not a document"));
@@ -185,16 +232,16 @@ bool ZipDocumentReader::startEpub() {
     if (packagePath.isEmpty()) {
         return failStart(damaged(QStringLiteral("the book names no package")));
     }
-    QHash<QString, QString> manifest;  // id: the page it names
+    QHash<QString, QString> manifest;  // id: the page it names, empty for other items
     QStringList spine;
     if (!parseSmall(archive_, packagePath,
                     [&](const QXmlStreamReader& xml) {
                         if (xml.name() == u"item") {
                             const QString type = attribute(xml, u"media-type");
-                            if (type.contains(u"html")) {
-                                manifest.insert(attribute(xml, u"id"),
-                                                resolvePart(packagePath, attribute(xml, u"href")));
-                            }
+                            manifest.insert(attribute(xml, u"id"),
+                                            type.contains(u"html")
+                                                ? resolvePart(packagePath, attribute(xml, u"href"))
+                                                : QString());
                         } else if (xml.name() == u"itemref") {
                             spine.append(attribute(xml, u"idref"));
                         }
@@ -204,38 +251,107 @@ bool ZipDocumentReader::startEpub() {
     }
     // Books sold with copy protection list their encrypted pages here (fonts are listed
     // too, and those do not matter).
-    QStringList encrypted;
+    QSet<QString> encrypted;  // in lower case
     const QString encryption = QStringLiteral("META-INF/encryption.xml");
     if (archive_.contains(encryption) &&
         !parseSmall(archive_, encryption,
                     [&](const QXmlStreamReader& xml) {
                         if (xml.name() == u"CipherReference") {
-                            encrypted.append(resolvePart(QString(), attribute(xml, u"URI")));
+                            encrypted.insert(resolvePart(QString(), attribute(xml, u"URI")).toLower());
                         }
                     },
                     error)) {
         return failStart(error);
     }
+    // A page the spine names again is read once, where it first comes: books list each
+    // page once, and a spine of one page many times over would cost time without end.
+    QSet<QString> listed;
     for (const QString& id : spine) {
         const auto it = manifest.constFind(id);
         if (it == manifest.constEnd()) {
-            continue;
+            return failStart(damaged(QStringLiteral("the spine names \"%1\", which the book does not hold").arg(id)));
         }
-        if (encrypted.contains(*it, Qt::CaseInsensitive)) {
+        if (it->isEmpty() || listed.contains(it->toLower())) {
+            continue;  // an image or other item that is no page, or a page read already
+        }
+        if (!archive_.contains(*it)) {
+            return failStart(damaged(*it + QStringLiteral(" is missing")));
+        }
+        if (encrypted.contains(it->toLower())) {
             return failStart(QStringLiteral("encrypted document"));
         }
+        listed.insert(it->toLower());
         parts_.append({*it, PartKind::Page});
+    }
+    return true;
+}
+
+// The parts that the ids in a main part name (sheets, slides), in its order, each once:
+// an id that names no part is a damaged document, as the office programs take it.
+bool ZipDocumentReader::addNamedParts(const QString& main, const Relationships& relationships,
+                                      QStringView element, PartKind kind) {
+    QStringList ids;
+    QString error;
+    if (!parseSmall(archive_, main,
+                    [&](const QXmlStreamReader& xml) {
+                        if (xml.name() == element) {
+                            ids.append(relationshipId(xml));
+                        }
+                    },
+                    error)) {
+        return failStart(error);
+    }
+    QSet<QString> listed;
+    for (const QString& id : ids) {
+        const QString part = relationships.targetOfId(id);
+        if (part.isEmpty()) {
+            return failStart(damaged(QStringLiteral("%1 names %2 \"%3\", which is not there")
+                                         .arg(main, element.toString(), id)));
+        }
+        if (!archive_.contains(part)) {
+            return failStart(damaged(part + QStringLiteral(" is missing")));
+        }
+        if (!listed.contains(part.toLower())) {
+            listed.insert(part.toLower());
+            parts_.append({part, kind});
+        }
+    }
+    return true;
+}
+
+// The main part's content type, which tells the program that wrote it.
+bool ZipDocumentReader::contentTypeOf(const QString& main, QString& contentType) {
+    QString error;
+    const QString extension = main.mid(main.lastIndexOf(u'.') + 1);
+    QString byExtension;
+    if (!parseSmall(archive_, QStringLiteral("[Content_Types].xml"),
+                    [&](const QXmlStreamReader& xml) {
+                        if (xml.name() == u"Override" &&
+                            resolvePart(QString(), attribute(xml, u"PartName"))
+                                    .compare(main, Qt::CaseInsensitive) == 0) {
+                            contentType = attribute(xml, u"ContentType");
+                        } else if (xml.name() == u"Default" && byExtension.isEmpty() &&
+                                   attribute(xml, u"Extension")
+                                           .compare(extension, Qt::CaseInsensitive) == 0) {
+                            byExtension = attribute(xml, u"ContentType");
+                        }
+                    },
+                    error)) {
+        return failStart(error);
+    }
+    if (contentType.isEmpty()) {
+        contentType = byExtension;
     }
     return true;
 }
 
 bool ZipDocumentReader::startOffice() {
     QString error;
-    QList<Relationship> relationships;
+    Relationships relationships;
     if (!relationshipsOf(archive_, QString(), relationships, error)) {
         return failStart(error);
     }
-    const QString main = targetOfType(relationships, u"/officeDocument");
+    const QString main = relationships.targetOfType(u"/officeDocument");
     if (main.isEmpty()) {
         // Other packages of the same make (XPS, 3D models) hold no office document.
         plainArchive_ = true;
@@ -244,32 +360,18 @@ bool ZipDocumentReader::startOffice() {
     if (!archive_.contains(main)) {
         return failStart(damaged(main + QStringLiteral(" is missing")));
     }
-    // The main part's content type tells the program that wrote it.
     QString contentType;
-    const QString extension = main.mid(main.lastIndexOf(u'.') + 1);
-    if (!parseSmall(archive_, QStringLiteral("[Content_Types].xml"),
-                    [&](const QXmlStreamReader& xml) {
-                        if (xml.name() == u"Override" &&
-                            resolvePart(QString(), attribute(xml, u"PartName"))
-                                    .compare(main, Qt::CaseInsensitive) == 0) {
-                            contentType = attribute(xml, u"ContentType");
-                        } else if (xml.name() == u"Default" && contentType.isEmpty() &&
-                                   attribute(xml, u"Extension")
-                                           .compare(extension, Qt::CaseInsensitive) == 0) {
-                            contentType = attribute(xml, u"ContentType");
-                        }
-                    },
-                    error)) {
-        return failStart(error);
+    if (!contentTypeOf(main, contentType)) {
+        return false;
     }
-    QList<Relationship> mainRelationships;
+    Relationships mainRelationships;
     if (!relationshipsOf(archive_, main, mainRelationships, error)) {
         return failStart(error);
     }
     if (contentType.contains(u"wordprocessingml") || contentType.contains(u"ms-word")) {
         parts_.append({main, PartKind::Word});
         for (const QStringView type : {u"/footnotes", u"/endnotes"}) {
-            const QString notes = targetOfType(mainRelationships, type);
+            const QString notes = mainRelationships.targetOfType(type);
             if (!notes.isEmpty() && archive_.contains(notes)) {
                 parts_.append({notes, PartKind::Word});
             }
@@ -277,51 +379,24 @@ bool ZipDocumentReader::startOffice() {
         return true;
     }
     if (contentType.contains(u"presentationml") || contentType.contains(u"ms-powerpoint")) {
-        QStringList ids;
-        if (!parseSmall(archive_, main,
-                        [&](const QXmlStreamReader& xml) {
-                            if (xml.name() == u"sldId") {
-                                ids.append(relationshipId(xml));
-                            }
-                        },
-                        error)) {
-            return failStart(error);
-        }
-        for (const QString& id : ids) {
-            const QString slide = targetOfId(mainRelationships, id);
-            if (!slide.isEmpty() && archive_.contains(slide)) {
-                parts_.append({slide, PartKind::Slide});
-            }
-        }
-        return true;
+        return addNamedParts(main, mainRelationships, u"sldId", PartKind::Slide);
     }
     if (contentType.contains(u"spreadsheetml") || contentType.contains(u"ms-excel")) {
-        const QString strings = targetOfType(mainRelationships, u"/sharedStrings");
+        const QString strings = mainRelationships.targetOfType(u"/sharedStrings");
         if (!strings.isEmpty() && archive_.contains(strings)) {
-            strings_.countedInPlace =
-                archive_.entrySize(strings) > SpreadsheetRules::kKeptStringsLimit;
+            const qint64 size = archive_.entrySize(strings);
+            strings_.countedInPlace = size > SpreadsheetRules::kKeptStringsLimit;
+            if (!strings_.countedInPlace) {
+                strings_.text.reserve(size);  // the text is never larger than its part
+            }
             parts_.append({strings, PartKind::SharedStrings});
         }
-        QStringList ids;
-        if (!parseSmall(archive_, main,
-                        [&](const QXmlStreamReader& xml) {
-                            if (xml.name() == u"sheet") {
-                                ids.append(relationshipId(xml));
-                            }
-                        },
-                        error)) {
-            return failStart(error);
-        }
-        for (const QString& id : ids) {
-            const QString sheet = targetOfId(mainRelationships, id);
-            if (!sheet.isEmpty() && archive_.contains(sheet)) {
-                parts_.append({sheet, PartKind::Sheet});
-            }
-        }
-        return true;
+        return addNamedParts(main, mainRelationships, u"sheet", PartKind::Sheet);
     }
-    plainArchive_ = true;
-    return failStart(QStringLiteral("not a document"));
+    if (contentType.isEmpty()) {
+        return failStart(damaged(QStringLiteral("[Content_Types].xml gives no type for ") + main));
+    }
+    return failStart(QStringLiteral("unsupported document: its main part is ") + contentType);
 }
 
 bool ZipDocumentReader::openNextPart() {

@@ -15,6 +15,7 @@ class DocumentFile;
 class HtmlTextReader;
 class XmlPartReader;
 class XmlPartRules;
+struct Relationships;
 
 // The documents that are ZIP archives: Word, PowerPoint and Excel 2007+, OpenDocument
 // text, presentations and spreadsheets, and EPUB books. Which one it is shows from the
@@ -43,6 +44,9 @@ private:
     bool startOpenDocument();
     bool startEpub();
     bool startOffice();
+    bool contentTypeOf(const QString& main, QString& contentType);
+    bool addNamedParts(const QString& main, const Relationships& relationships,
+                       QStringView element, PartKind kind);
     bool openNextPart();
 
     DocumentFile& file_;
