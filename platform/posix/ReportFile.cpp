@@ -56,8 +56,8 @@ bool writeAll(int fd, const char* data, qsizetype size, int& error) {
 // so that writing it cannot fail for want of room: 0, or the reason it could not be.
 // Mode 0 extends the file with blocks that read as zeros and leaves the bytes already
 // there as they are. posix_fallocate() is no substitute: where the file system cannot
-// set room aside, it writes zeros through the file instead, which proves nothing for a
-// shared file system and costs a write of the whole length.
+// set room aside, glibc writes a zero byte into each block of the range itself, racing
+// any other writer of a shared file and promising nothing about room on a network share.
 int reserve(int fd, off_t length) {
 #ifdef __linux__
     int result;
