@@ -11,12 +11,18 @@ namespace quorvane {
 
 // The device a report is written on, so that an earlier report is never lost: it stands
 // until the new one is complete, and a failure at any point (a full disk included) leaves
-// it byte for byte as it was, with the system's reason in errorString().
+// it byte for byte as it was, with the system's reason in errorString(); the one exception
+// is a fault in the middle of an in-place rewrite, below.
 //
 // - A regular file is replaced atomically by a temporary file in the same folder, which
 //   takes over the permission bits (and, where allowed, the owner) of the file it replaces.
-//   Where the folder takes no new file but the report itself is writable, the report is
-//   rewritten in place once the new one is complete.
+//   Where the folder takes no new file but the report itself is writable (POSIX only;
+//   Windows refuses), the report is rewritten in place once the new one is complete:
+//   room for a longer report is set aside first, and where it cannot be (a full disk, a
+//   quota, a file system that cannot set room aside) the earlier report stays byte for
+//   byte. Once that room is held the earlier report is overwritten, so a fault after
+//   that point (an I/O error, or a copy-on-write file system that needs new blocks even
+//   to overwrite) leaves it part new, part old.
 // - The program's own report path is never followed through a symbolic link: another user
 //   of a shared folder must not decide which file is overwritten.
 // - A path the user named may be a link to a regular file; a character device, FIFO or

@@ -52,6 +52,68 @@ bool writeAll(int fd, const char* data, qsizetype size, int& error) {
     return true;
 }
 
+// Sets aside the blocks for a report of `length` bytes in the file it will overwrite,
+// so that writing it cannot fail for want of room: 0, or the reason it could not be.
+// Mode 0 extends the file with blocks that read as zeros and leaves the bytes already
+// there as they are. posix_fallocate() is no substitute: where the file system cannot
+// set room aside, glibc writes a zero byte into each block of the range itself, racing
+// any other writer of a shared file and promising nothing about room on a network share.
+int reserve(int fd, off_t length) {
+#ifdef __linux__
+    int result;
+    do {
+        result = ::fallocate(fd, 0, 0, length);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+#else
+    (void)fd;
+    (void)length;
+    return EOPNOTSUPP;
+#endif
+}
+
+// Overwrites the report in its own file with `bytes`: the only way left where its folder
+// takes no new file. The earlier report must stand until nothing can stop the new one for
+// want of room, so the room is set aside first, and a refusal leaves the earlier report
+// byte for byte (its length included).
+bool rewriteInPlace(int fd, const QByteArray& bytes, QString& reason) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        reason = SystemError::text(errno);
+        return false;
+    }
+    const off_t length = static_cast<off_t>(bytes.size());
+    // A report no longer than the earlier one fits in the blocks that one already holds.
+    if (length > info.st_size) {
+        const int refused = reserve(fd, length);
+        if (refused != 0) {
+            // A file system may keep what it managed to add before running out (ext4
+            // does); those bytes are zeros past the earlier report's end.
+            struct stat now;
+            if (::fstat(fd, &now) == 0 && now.st_size != info.st_size &&
+                ::ftruncate(fd, info.st_size) != 0) {
+                reason = SystemError::text(refused);
+                return false;
+            }
+            reason = QStringLiteral("%1 (no room could be set aside to rewrite it in place; "
+                                    "the earlier report is kept as it was)")
+                         .arg(SystemError::text(refused));
+            return false;
+        }
+    }
+    // From here the earlier report is being overwritten. Lack of room should no longer
+    // stop it, but an I/O error still can, and so can a copy-on-write file system (btrfs
+    // with a snapshot of the file, for one), which needs new blocks even to overwrite old
+    // ones; the reason is told, but the file is then part new report, part earlier one.
+    int error = 0;
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, bytes.constData(), bytes.size(), error) ||
+        ::ftruncate(fd, length) != 0 || ::fsync(fd) != 0) {
+        reason = SystemError::text(error != 0 ? error : errno);
+        return false;
+    }
+    return true;
+}
+
 QByteArray folderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     if (slash < 0) {
@@ -250,13 +312,13 @@ bool ReportFile::commit() {
             }
             break;
         }
-        case Mode::InPlace:
-            if (::ftruncate(s.fd, 0) != 0 ||
-                !writeAll(s.fd, s.pending.constData(), s.pending.size(), error) ||
-                ::fsync(s.fd) != 0) {
-                return fail(SystemError::text(error != 0 ? error : errno));
+        case Mode::InPlace: {
+            QString reason;
+            if (!rewriteInPlace(s.fd, s.pending, reason)) {
+                return fail(reason);
             }
             break;
+        }
         case Mode::Temporary: {
             if (!writeAll(s.fd, s.pending.constData(), s.pending.size(), error) ||
                 ::fsync(s.fd) != 0) {
