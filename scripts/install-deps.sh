@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that building, running and testing Quorvane need,
 # and only those that are missing, so a second call costs nothing.
-# Usage: scripts/install-deps.sh [--windows-check]
+# Usage: scripts/install-deps.sh [--windows-check] [--fuzz]
 #   --windows-check (or QUORVANE_WINDOWS_CHECK=1) adds the MinGW-w64 cross compiler that
 #   scripts/check-windows.sh needs; nothing else needs it.
+#   --fuzz (or QUORVANE_FUZZ=1) adds clang and its libFuzzer runtime for scripts/fuzz.sh.
 set -euo pipefail
 
 windows_check=${QUORVANE_WINDOWS_CHECK:-0}
+fuzz=${QUORVANE_FUZZ:-0}
 for arg in "$@"; do
     case "$arg" in
         --windows-check) windows_check=1 ;;
-        *) echo "usage: $0 [--windows-check]" >&2; exit 1 ;;
+        --fuzz) fuzz=1 ;;
+        *) echo "usage: $0 [--windows-check] [--fuzz]" >&2; exit 1 ;;
     esac
 done
 
@@ -29,6 +32,10 @@ packages=(
 )
 if [ "$windows_check" = 1 ]; then
     packages+=(g++-mingw-w64-x86-64-posix)
+fi
+if [ "$fuzz" = 1 ]; then
+    # libclang-rt-dev is the runtime (libFuzzer, the sanitizers) of Debian's default clang.
+    packages+=(clang libclang-rt-dev)
 fi
 
 missing=()

@@ -15,6 +15,26 @@ bool isBreakingSpace(char32_t c) {
     return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x85 || c == 0x2028 || c == 0x2029;
 }
 
+// The length of the well-formed UTF-8 sequence of two to four bytes at p, 0 where there is
+// none (a stray byte, a cut-off, overlong or surrogate sequence).
+qsizetype sequenceLength(const unsigned char* p, qsizetype left) {
+    const unsigned char c = p[0];
+    const qsizetype n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || left < n) {
+        return 0;
+    }
+    for (qsizetype k = 1; k < n; ++k) {
+        if ((p[k] & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) || (c == 0xF0 && p[1] < 0x90) ||
+        (c == 0xF4 && p[1] >= 0x90)) {
+        return 0;
+    }
+    return n;
+}
+
 }  // namespace
 
 // What goes before a character that is not white space: the byte-order mark before the
@@ -112,10 +132,22 @@ void TextSink::utf8(const char* data, qsizetype size) {
             ++i;
             continue;
         }
-        // Multi-byte sequences go out as they are: libxml2 hands over valid UTF-8.
+        // Multi-byte sequences go out as they are. libxml2 hands over UTF-8, except for a
+        // byte that is not in a page said to be UTF-8: that one becomes U+FFFD, as the
+        // counters that decode must never see a broken sequence.
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data);
         qsizetype j = i;
-        while (j < size && static_cast<unsigned char>(data[j]) >= 0x80) {
-            ++j;
+        while (j < size && bytes[j] >= 0x80) {
+            const qsizetype n = sequenceLength(bytes + j, size - j);
+            if (n == 0) {
+                break;
+            }
+            j += n;
+        }
+        if (j == i) {
+            w = put(w, 0xFFFD);
+            ++i;
+            continue;
         }
         w = startCharacter(w);
         std::memcpy(w, data + i, static_cast<std::size_t>(j - i));
