@@ -32,25 +32,6 @@ std::vector<std::string> inputNames() {
     return names;
 }
 
-// Inputs of a kind of fault that is still open: the readers are being bounded (time and
-// memory) kind by kind. A row comes out when its reader is bounded.
-const char* stillUnbounded(const std::string& name) {
-    struct Open {
-        const char* file;
-        const char* why;
-    };
-    static const Open kOpen[] = {
-        // QXmlStreamReader gathers a text node whole: 48 MB of spaces take 96 MB.
-        {"docx-one-text-node-of-48-million-spaces.docx", "an XML part's text node is held whole in memory"},
-    };
-    for (const Open& open : kOpen) {
-        if (name == open.file) {
-            return open.why;
-        }
-    }
-    return nullptr;
-}
-
 constexpr qint64 kMostMilliseconds = 2000;
 
 class FuzzRegressionTest : public ::testing::TestWithParam<std::string> {};
@@ -58,9 +39,6 @@ class FuzzRegressionTest : public ::testing::TestWithParam<std::string> {};
 TEST_P(FuzzRegressionTest, EndsSoonWithTextOrAReason) {
     if (!DocumentContentSource::readsDocuments()) {
         GTEST_SKIP() << "built without the document libraries";
-    }
-    if (const char* why = stillUnbounded(GetParam())) {
-        GTEST_SKIP() << why;
     }
     const QString path = inputFolder() + u'/' + QString::fromStdString(GetParam());
     QElapsedTimer timer;
