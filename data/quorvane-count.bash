@@ -34,7 +34,7 @@ _quorvane_count() {
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--numbered --date-created --remove-extension
             --underscores --hyphens --case --output --format --rule --document-text
-            --recursive --help --help-all --version" -- "$cur")
+            --document-timeout --recursive --help --help-all --version" -- "$cur")
         return 0
     fi
 
@@ -48,7 +48,7 @@ _quorvane_count() {
             continue
         fi
         case $word in
-            --case | --output | --format | --rule | --threads) skip=1 ;;
+            --case | --output | --format | --rule | --document-timeout | --threads) skip=1 ;;
             -*) ;;
             =) ;;
             *) arguments=$((arguments + 1)) ;;

@@ -206,18 +206,12 @@ bool ReaderChannel::beginFile() {
 
 bool ReaderChannel::receive(qintptr& handle, QString& name) {
     char bytes[ReaderWire::kMaxMessage];
-    struct iovec part = {bytes, sizeof bytes};
-    char control[CMSG_SPACE(sizeof(int))] = {};
-    struct msghdr message = {};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    ReaderWire::FileMessage message(bytes, sizeof bytes);
     ssize_t got;
-    while ((got = ::recvmsg(ReaderWire::kChannel, &message, MSG_CMSG_CLOEXEC)) < 0 &&
+    while ((got = ::recvmsg(ReaderWire::kChannel, &message.header, MSG_CMSG_CLOEXEC)) < 0 &&
            errno == EINTR) {
     }
-    const struct cmsghdr* header = CMSG_FIRSTHDR(&message);
+    const struct cmsghdr* header = CMSG_FIRSTHDR(&message.header);
     if (got < 0 || header == nullptr || header->cmsg_type != SCM_RIGHTS) {
         return false;
     }

@@ -141,20 +141,15 @@ struct ReaderPool::Worker {
 
     bool handOver(int fd, const QString& name) {
         const QByteArray bytes = name.toUtf8().left(ReaderWire::kMaxMessage);
-        struct iovec part = {const_cast<char*>(bytes.constData()), static_cast<size_t>(bytes.size())};
-        char control[CMSG_SPACE(sizeof(int))] = {};
-        struct msghdr message = {};
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        struct cmsghdr* header = CMSG_FIRSTHDR(&message);
+        ReaderWire::FileMessage message(const_cast<char*>(bytes.constData()),
+                                        static_cast<std::size_t>(bytes.size()));
+        struct cmsghdr* header = CMSG_FIRSTHDR(&message.header);
         header->cmsg_level = SOL_SOCKET;
         header->cmsg_type = SCM_RIGHTS;
         header->cmsg_len = CMSG_LEN(sizeof(int));
         std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
         ssize_t sent;
-        while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        while ((sent = ::sendmsg(socket, &message.header, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
         }
         return sent >= 0;
     }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <sys/socket.h>
+
 #include "ReaderProcess.h"
 
 namespace quorvane {
@@ -22,6 +24,23 @@ inline constexpr char kEnd = 'E';          // the text is complete
 inline constexpr char kAsBytes = 'B';      // no document: count the bytes
 inline constexpr char kFailed = 'F';       // the reason follows, UTF-8
 inline constexpr char kOutOfMemory = 'M';  // the memory limit was reached
+
+// One message with room for one open file beside its bytes; it points into itself, so it
+// stays where it was made.
+struct FileMessage {
+    FileMessage(void* bytes, std::size_t size) : part{bytes, size} {
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+    }
+    FileMessage(const FileMessage&) = delete;
+    FileMessage& operator=(const FileMessage&) = delete;
+
+    struct iovec part;
+    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    struct msghdr header = {};
+};
 
 inline QString tookTooLong(const ReaderLimits& limits) {
     return QStringLiteral("the document took longer than %1 s to read")

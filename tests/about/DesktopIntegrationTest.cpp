@@ -118,6 +118,34 @@ protected:
 
 QTemporaryDir* InstalledPrefix::prefix_ = nullptr;
 
+// The programs as installed, with nothing telling them where the reader worker is: the
+// counter finds the one installed beside it and reads a document through it.
+TEST(ProgramsInstall, CounterReadsDocumentsThroughTheInstalledReader) {
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    int exitCode = 0;
+    const QString output = runTool(QStringLiteral(QUORVANE_CMAKE_COMMAND),
+                                   {"--install", QUORVANE_BINARY_DIR, "--component", "Unspecified",
+                                    "--prefix", prefix.path()},
+                                   &exitCode);
+    ASSERT_EQ(exitCode, 0) << output.toStdString();
+    const QString counter = prefix.filePath(QStringLiteral("bin/quorvane-count"));
+    if (!QFile::exists(prefix.filePath(QStringLiteral("libexec/quorvane/quorvane-reader")))) {
+        GTEST_SKIP() << "this build reads no documents";
+    }
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUORVANE_SOURCE_DIR "/tests/data/documents/garden.docx"),
+                            folder.filePath(QStringLiteral("garden.docx"))));
+    QProcess process;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.remove(QStringLiteral("QUORVANE_READER"));
+    process.setProcessEnvironment(variables);
+    process.start(counter, {"--document-text", "--output", "-", folder.path(), "*.docx"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    EXPECT_TRUE(process.readAllStandardOutput().contains("garden.docx (38 Words)"));
+}
+
 class DesktopInstall : public InstalledPrefix,
                        public ::testing::WithParamInterface<InstalledFile> {};
 
@@ -192,8 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ManualPage{"quorvane-count",
                                  {"--numbered", "--date-created", "--remove-extension",
                                   "--underscores", "--hyphens", "--case", "--output", "--format",
-                                  "--rule", "--document-text", "--recursive", "--help", "--version",
-                                  "Quote it", "130"},
+                                  "--rule", "--document-text", "--document-timeout",
+                                  "--recursive", "--help", "--version", "Quote it", "130"},
                                  {"untouched|upper|lower|title", "text|csv|tsv|json",
                                   "classic|unicode", "'*.txt'"}}));
 
@@ -237,7 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Completion{"--re", "--recursive --remove-extension"},
                       Completion{
                           "--",
-                          "--case --date-created --document-text --format --help --help-all "
+                          "--case --date-created --document-text --document-timeout --format "
+                          "--help --help-all "
                           "--hyphens --numbered --output --recursive --remove-extension --rule "
                           "--underscores --version"},
                       Completion{"--case|", "lower title untouched upper"},

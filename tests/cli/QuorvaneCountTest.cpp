@@ -639,7 +639,8 @@ TEST(CliInfo, HelpAndVersion) {
     EXPECT_TRUE(helpAll.out.contains("--numbered"));
     for (const char* option :
          {"--numbered", "--date-created", "--remove-extension", "--underscores", "--hyphens",
-          "--case", "--output", "--format", "--rule", "--document-text", "--recursive"}) {
+          "--case", "--output", "--format", "--rule", "--document-text", "--document-timeout",
+          "--recursive"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
     }
     EXPECT_FALSE(help.out.contains("yield"));

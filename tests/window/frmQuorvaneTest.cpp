@@ -18,6 +18,7 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QtTest>
 
@@ -230,6 +231,7 @@ private slots:
     void letterCaseChangedDuringARun_data();
     void letterCaseChangedDuringARun();
     void closingDuringARunCancelsIt();
+    void closingEndsARunStuckInADocumentReader();
     void panels_data();
     void panels();
     void link();
@@ -782,6 +784,49 @@ void frmQuorvaneTest::closingDuringARunCancelsIt() {
     QVERIFY(!w.countRunning());
     QVERIFY(!rig.Timer1()->isActive());
 }
+
+#if defined(QUORVANE_STUCK_READER)
+// A document whose reader never answers (a stand-in worker that spins on every "hang"
+// file) must not hold the window: closing it ends the run at once.
+void frmQuorvaneTest::closingEndsARunStuckInADocumentReader() {
+    qputenv("QUORVANE_READER", QUORVANE_STUCK_READER);
+    Rig rig;
+    writeFile(rig.at("A/docs/tallix.txt"), "earlier");
+    writeFile(rig.at("A/docs/hang.pdf"), "%PDF-1.4\n% never read to its end\n");
+    frmQuorvane& w = *rig.window;
+    QVERIFY(rig.Dir1()->setPath(rig.at("A/docs")));
+    rig.cmbkey()->setCurrentIndex(0);
+    w.cmbkey_Click();
+    rig.menu("mnudocumenttext")->setChecked(true);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    QElapsedTimer sinceClose;
+    QTimer::singleShot(0, &w, [&] {
+        QTimer::singleShot(300, &w, [&] {
+            QVERIFY(w.countRunning());
+            sinceClose.start();
+            w.close();
+        });
+        rig.cmdcountwords()->click();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    watchdog.start(30000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    qunsetenv("QUORVANE_READER");
+
+    QVERIFY(sinceClose.isValid());
+    QVERIFY2(sinceClose.elapsed() < 100, QByteArray::number(sinceClose.elapsed()).constData());
+    QCOMPARE(int(w.lastCountResult()->outcome), int(CountResult::Outcome::Cancelled));
+    QCOMPARE(readFile(rig.at("A/docs/tallix.txt")), QByteArray("earlier"));
+}
+#else
+void frmQuorvaneTest::closingEndsARunStuckInADocumentReader() {
+    QSKIP("no stand-in reader worker in this build");
+}
+#endif
 
 void frmQuorvaneTest::panels_data() {
     QTest::addColumn<QString>("commands");  // a: About, c: Count Words, in order
