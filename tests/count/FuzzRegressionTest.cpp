@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DocumentContentSource.h"
+#include "SanitizedBuild.h"
 
 namespace quorvane {
 namespace {
@@ -32,7 +33,7 @@ std::vector<std::string> inputNames() {
     return names;
 }
 
-constexpr qint64 kMostMilliseconds = 2000;
+constexpr qint64 kMostMilliseconds = 2000;  // the fuzzers' bound per input
 
 class FuzzRegressionTest : public ::testing::TestWithParam<std::string> {};
 
@@ -55,7 +56,9 @@ TEST_P(FuzzRegressionTest, EndsSoonWithTextOrAReason) {
         ended = got == 0;
     }
     const qint64 took = timer.elapsed();
-    EXPECT_LT(took, kMostMilliseconds);
+    if (!test::kSanitized) {
+        EXPECT_LT(took, kMostMilliseconds);
+    }
     if (!ended) {
         EXPECT_FALSE(source.errorString().isEmpty()) << "failed without a reason";
     } else if (!source.canReadAt()) {
