@@ -597,6 +597,20 @@ TEST_F(DocumentJobTest, CountsEveryFixtureAndListsTheUnreadable) {
     }
 }
 
+// Japanese in a font the PDF does not hold, through Adobe's predefined character maps:
+// poppler loads those from poppler-data while the worker is already confined, and
+// without them the page reads as empty.
+TEST_F(DocumentJobTest, ReadsAPdfWhoseTextNeedsPopplersCharacterMaps) {
+    const QString name = QStringLiteral("sakura.pdf");
+    write(name, fileBytes(fixture(name)));
+    const CountResult result = run({name}, true, WordRule::Unicode);
+    ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
+    ASSERT_EQ(result.notCounted.size(), 0) << qPrintable(result.notCounted[0].reason);
+    ASSERT_EQ(result.counted.size(), 1);
+    // 庭の桜が咲いた and 春の朝: each Han or kana character is a word.
+    EXPECT_EQ(result.counted[0].words, 10);
+}
+
 TEST_F(DocumentJobTest, FilesThatAreNoDocumentsCountTheSameEitherWay) {
     QByteArray large;
     for (int i = 0; i < 40000; ++i) {

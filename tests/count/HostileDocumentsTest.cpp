@@ -205,7 +205,13 @@ const HostileRow kRows[] = {
      },
      -1, "damaged document: the WordDocument stream's sector chain loops or ends early"},
     {"half-a-million-pieces.doc", [] { return manyPieces(500000); }, 500000, nullptr},
-    {"many-glyphs.pdf", [] { return pdfPage(100, 200); }, 20000, nullptr},
+    // Pages are read whole or not at all, within a bound on the memory their layout takes:
+    // a dense page is read, one far denser is not.
+    {"dense-page.pdf", [] { return pdfPage(100, 120); }, 12000, nullptr},
+    {"many-glyphs.pdf", [] { return pdfPage(100, 200); }, -1,
+     "damaged document: page 1 holds more than 28000 characters"},
+    {"million-glyphs.pdf", [] { return pdfPage(1000, 500); }, -1,
+     "damaged document: page 1 holds more than 28000 characters"},
     {"deep.html",
      [] {
          return "<html><body>" + QByteArray("<div>").repeated(100000) + "word" +
