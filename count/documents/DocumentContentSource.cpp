@@ -37,6 +37,9 @@ struct DocumentContentSource::State {
     FileContentSource file;
     QByteArray head;  // the first bytes, read to tell the kind
     qsizetype headPos = 0;
+    // Where the bytes after the head are read from. Readers that hand the descriptor to a
+    // library share its position with it, so the bytes are read at offsets of their own.
+    qint64 filePos = 0;
     bool asBytes = true;
     DocumentFile document;
     std::unique_ptr<DocumentReader> reader;
@@ -49,7 +52,7 @@ struct DocumentContentSource::State {
     public:
         explicit Sequential(State& state) : state_(state) {}
         qint64 read(char* buffer, qint64 size) override { return state_.readBytes(buffer, size); }
-        QString errorString() const override { return state_.file.errorString(); }
+        QString errorString() const override { return state_.readError; }
 
     private:
         State& state_;
@@ -62,8 +65,16 @@ struct DocumentContentSource::State {
             headPos += n;
             return n;
         }
-        return file.read(buffer, size);
+        QString error;
+        const qint64 n = file.readAt(filePos, buffer, size, error);
+        if (n < 0) {
+            readError = error;
+        } else {
+            filePos += n;
+        }
+        return n;
     }
+    QString readError;
 };
 
 DocumentContentSource::DocumentContentSource() : state_(std::make_unique<State>()) {}
@@ -142,6 +153,7 @@ bool DocumentContentSource::begin(const QString& name) {
     }
     s.head.resize(got);
     s.headPos = 0;
+    s.filePos = got;
     s.asBytes = true;
 
     const DocumentSniffer::Kind kind = DocumentSniffer::kindOf(s.head, name);
@@ -205,7 +217,7 @@ qint64 DocumentContentSource::read(char* buffer, qint64 size) {
     if (s.asBytes) {
         const qint64 n = s.readBytes(buffer, size);
         if (n < 0) {
-            error_ = s.file.errorString();
+            error_ = s.readError;
         }
         return n;
     }

@@ -22,6 +22,8 @@ public:
     qint64 size() const { return size_; }
     // A name that reaches this very file, for libraries that open files by name.
     QString openName() const { return file_.openName(); }
+    // The system's handle of the open file, for libraries that read a handle.
+    qintptr nativeHandle() const { return file_.nativeHandle(); }
     QString errorString() const { return error_; }
 
 private:

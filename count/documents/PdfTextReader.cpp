@@ -7,7 +7,11 @@
 #include <PDFDoc.h>
 #include <Page.h>
 #include <TextOutputDev.h>
+#include <Stream.h>
 #include <goo/GooString.h>
+#include <goo/gfile.h>
+
+#include <fcntl.h>
 
 #include <cmath>
 #include <mutex>
@@ -171,9 +175,15 @@ bool PdfTextReader::start() {
             globalParams = std::make_unique<GlobalParams>();
         }
     });
-    // By name of the open descriptor: poppler reads the file in blocks as it needs them,
-    // so even a large PDF is never held whole.
-    document_ = std::make_unique<PDFDoc>(std::make_unique<GooString>(file_.openName().toStdString()));
+    // The open file itself, never a name (a copy of the descriptor, which poppler closes);
+    // poppler reads it in blocks as it needs them, so even a large PDF is never held whole.
+    const int fd = ::fcntl(static_cast<int>(file_.nativeHandle()), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return failStart(QStringLiteral("the file cannot be read again"));
+    }
+    input_ = GooFile::open(fd);
+    auto* stream = new FileStream(input_.get(), 0, false, input_->size(), Object(objNull));
+    document_ = std::make_unique<PDFDoc>(stream);  // takes the stream
     if (!document_->isOk()) {
         return failStart(document_->getErrorCode() == errEncrypted
                              ? QStringLiteral("encrypted PDF")

@@ -4,6 +4,7 @@
 
 #include "DocumentReader.h"
 
+class GooFile;
 class PDFDoc;
 
 namespace quorvane {
@@ -29,6 +30,7 @@ public:
 
 private:
     DocumentFile& file_;
+    std::unique_ptr<GooFile> input_;  // read by document_, so it outlives it
     std::unique_ptr<PDFDoc> document_;
     int pages_ = 0;
     int next_ = 0;

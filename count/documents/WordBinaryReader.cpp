@@ -9,12 +9,14 @@
 #include <gsf/gsf-utils.h>
 
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 
 #include "DocumentFile.h"
-#include "FileName.h"
 #include "TextSink.h"
 #include "Windows1252.h"
 
@@ -126,12 +128,17 @@ bool WordBinaryReader::start() {
     initialiseGsf();
     streams_ = std::make_unique<Streams>();
     gsfComplaints = 0;
-    // By the name that reaches the very file the count checked.
-    GError* opening = nullptr;
-    streams_->file = gsf_input_stdio_new(FileName::toNative(file_.openName()).constData(), &opening);
-    if (opening != nullptr) {
-        g_error_free(opening);
+    // The very file the count checked, by a copy of its descriptor (libgsf closes it),
+    // never by a name.
+    const int fd = ::fcntl(static_cast<int>(file_.nativeHandle()), F_DUPFD_CLOEXEC, 0);
+    std::FILE* stream = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (stream == nullptr && fd >= 0) {
+        ::close(fd);
     }
+    if (stream != nullptr) {
+        std::rewind(stream);  // the copy shares the position the kind was told at
+    }
+    streams_->file = stream != nullptr ? gsf_input_stdio_new_FILE("document", stream, FALSE) : nullptr;
     if (streams_->file == nullptr) {
         return failStart(QStringLiteral("the file cannot be read"));
     }
