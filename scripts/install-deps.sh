@@ -28,7 +28,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-wayland libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream fonts-dejavu-core fonts-liberation2
-    libzip-dev libpoppler-private-dev poppler-data libxml2-dev libgsf-1-dev
+    libzip-dev libpoppler-private-dev poppler-data libxml2-dev libgsf-1-dev libseccomp-dev
 )
 if [ "$windows_check" = 1 ]; then
     packages+=(g++-mingw-w64-x86-64-posix)
