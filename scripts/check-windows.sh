@@ -102,7 +102,7 @@ fi
 # folders pkg-config names for them, and those lying loose in /usr/include one by one (that
 # folder also holds the Linux C library, which must not mix with MinGW's). A library added
 # to the build adds its pkg-config name or its loose headers here.
-third_party_packages=(libxml-2.0 poppler-cpp libgsf-1)
+third_party_packages=(libxml-2.0 poppler libgsf-1)
 third_party_headers=(zip.h zipconf.h)  # libzip
 mkdir -p "$work/third-party/unicode"
 third_party=(-isystem "$work/third-party")
