@@ -27,8 +27,9 @@ mkdir "$src"
     tar -C "$root" --null -T - -cf - | tar -C "$src" -xf -
 
 # nocheck: the test suite is not built into the package (debian/rules) and has its own CI
-# step; parallel: the build machine's cores unless the caller says otherwise.
-export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-"nocheck parallel=$(nproc)"}
+# step; terse: no compiler command lines in the log; parallel: the build machine's cores.
+# A caller's DEB_BUILD_OPTIONS replaces all three.
+export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-"nocheck terse parallel=$(nproc)"}
 echo "== dpkg-buildpackage in $src"
 (cd "$src" && dpkg-buildpackage -us -uc -b)
 
