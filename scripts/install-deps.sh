@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that building, running and testing Quorvane need,
 # and only those that are missing, so a second call costs nothing.
-# Usage: scripts/install-deps.sh [--windows-check] [--fuzz]
+# Usage: scripts/install-deps.sh [--windows-check] [--fuzz] [--package]
 #   --windows-check (or QUORVANE_WINDOWS_CHECK=1) adds the MinGW-w64 cross compiler that
 #   scripts/check-windows.sh needs; nothing else needs it.
 #   --fuzz (or QUORVANE_FUZZ=1) adds clang and its libFuzzer runtime for scripts/fuzz.sh.
+#   --package (or QUORVANE_PACKAGE=1) adds what scripts/package.sh and
+#   scripts/package-test.sh need: the Debian packaging tools, every Build-Depends of
+#   debian/control, and man-db for the installed manual pages.
 set -euo pipefail
 
 windows_check=${QUORVANE_WINDOWS_CHECK:-0}
 fuzz=${QUORVANE_FUZZ:-0}
+package=${QUORVANE_PACKAGE:-0}
 for arg in "$@"; do
     case "$arg" in
         --windows-check) windows_check=1 ;;
         --fuzz) fuzz=1 ;;
-        *) echo "usage: $0 [--windows-check] [--fuzz]" >&2; exit 1 ;;
+        --package) package=1 ;;
+        *) echo "usage: $0 [--windows-check] [--fuzz] [--package]" >&2; exit 1 ;;
     esac
 done
 
@@ -32,6 +37,10 @@ packages=(
 )
 if [ "$windows_check" = 1 ]; then
     packages+=(g++-mingw-w64-x86-64-posix)
+fi
+if [ "$package" = 1 ]; then
+    # Kept in step with Build-Depends in debian/control, which dpkg-buildpackage checks.
+    packages+=(devscripts debhelper lintian dpkg-dev man-db)
 fi
 if [ "$fuzz" = 1 ]; then
     # libclang-rt-dev is the runtime (libFuzzer, the sanitizers) of Debian's default clang.
