@@ -13,6 +13,7 @@
 #include "FileContentSource.h"
 #include "UnicodeWordCounter.h"
 #include "WordCounter.h"
+#include "ZipWriter.h"
 
 namespace quorvane {
 namespace {
@@ -82,52 +83,7 @@ QByteArray shown(const QByteArray& text) {
     return text.startsWith(kBom) ? text.mid(3) : text;
 }
 
-// A ZIP archive of stored entries, as the office formats' tests need them.
-class ZipWriter {
-public:
-    void add(const QByteArray& name, const QByteArray& data) { entries_.append({name, data}); }
-
-    QByteArray bytes() const {
-        QByteArray out;
-        QByteArray directory;
-        for (const auto& [name, data] : entries_) {
-            const quint32 crc = crc32(data);
-            const qsizetype offset = out.size();
-            out += le32(0x04034b50) + le16(20) + le16(0) + le16(0) + le16(0) + le16(0x21) +
-                   le32(crc) + le32(data.size()) + le32(data.size()) + le16(name.size()) +
-                   le16(0) + name + data;
-            directory += le32(0x02014b50) + le16(20) + le16(20) + le16(0) + le16(0) + le16(0) +
-                         le16(0x21) + le32(crc) + le32(data.size()) + le32(data.size()) +
-                         le16(name.size()) + le16(0) + le16(0) + le16(0) + le16(0) + le32(0) +
-                         le32(static_cast<quint32>(offset)) + name;
-        }
-        const qsizetype directoryAt = out.size();
-        out += directory;
-        out += le32(0x06054b50) + le16(0) + le16(0) + le16(entries_.size()) +
-               le16(entries_.size()) + le32(directory.size()) +
-               le32(static_cast<quint32>(directoryAt)) + le16(0);
-        return out;
-    }
-
-private:
-    static QByteArray le16(qsizetype v) {
-        const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
-        return QByteArray(b, 2);
-    }
-    static QByteArray le32(qint64 v) { return le16(v & 0xFFFF) + le16((v >> 16) & 0xFFFF); }
-    static quint32 crc32(const QByteArray& data) {
-        quint32 crc = 0xFFFFFFFFu;
-        for (const char c : data) {
-            crc ^= static_cast<unsigned char>(c);
-            for (int k = 0; k < 8; ++k) {
-                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-            }
-        }
-        return ~crc;
-    }
-
-    QList<std::pair<QByteArray, QByteArray>> entries_;
-};
+using test::ZipWriter;
 
 const char* const kWordNamespaces =
     R"( xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")"

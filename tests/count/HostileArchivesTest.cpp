@@ -12,6 +12,7 @@
 #include "DocumentContentSource.h"
 #include "WordCounter.h"
 #include "SanitizedBuild.h"
+#include "ZipWriter.h"
 
 // Documents made to hurt a reader: each is built here, small on disk, and must either
 // count exactly within bounds or be refused with its reason.
@@ -19,76 +20,7 @@
 namespace quorvane {
 namespace {
 
-// A ZIP archive whose entries are deflated (or stored), where an entry may declare an
-// unpacked size other than its real one.
-class ZipWriter {
-public:
-    void add(const QByteArray& name, const QByteArray& data, bool deflate = true,
-             std::optional<quint32> declaredSize = std::nullopt) {
-        QByteArray packed = data;
-        if (deflate) {
-            // zlib's stream without its length prefix, header and checksum: raw deflate.
-            const QByteArray z = qCompress(data, 1);
-            packed = z.mid(4 + 2, z.size() - 4 - 2 - 4);
-        }
-        entries_.append({name, packed, crc32(data), declaredSize.value_or(data.size()),
-                         deflate});
-    }
-
-    QByteArray bytes() const {
-        QByteArray out;
-        QByteArray directory;
-        for (const Entry& e : entries_) {
-            const qsizetype offset = out.size();
-            const QByteArray common = le16(20) + le16(0) + le16(e.deflate ? 8 : 0) + le16(0) +
-                                      le16(0x21) + le32(e.crc) + le32(e.packed.size()) +
-                                      le32(e.size) + le16(e.name.size()) + le16(0);
-            out += le32(0x04034b50) + common + e.name + e.packed;
-            directory += le32(0x02014b50) + le16(20) + common + le16(0) + le16(0) + le16(0) +
-                         le32(0) + le32(static_cast<quint32>(offset)) + e.name;
-        }
-        const qsizetype directoryAt = out.size();
-        out += directory;
-        out += le32(0x06054b50) + le16(0) + le16(0) + le16(entries_.size()) +
-               le16(entries_.size()) + le32(directory.size()) +
-               le32(static_cast<quint32>(directoryAt)) + le16(0);
-        return out;
-    }
-
-private:
-    struct Entry {
-        QByteArray name;
-        QByteArray packed;
-        quint32 crc;
-        quint32 size;
-        bool deflate;
-    };
-    static QByteArray le16(qint64 v) {
-        const char b[2] = {char(v & 0xFF), char((v >> 8) & 0xFF)};
-        return QByteArray(b, 2);
-    }
-    static QByteArray le32(qint64 v) { return le16(v & 0xFFFF) + le16((v >> 16) & 0xFFFF); }
-    static quint32 crc32(const QByteArray& data) {
-        static const auto table = [] {
-            std::array<quint32, 256> t{};
-            for (quint32 i = 0; i < 256; ++i) {
-                quint32 c = i;
-                for (int k = 0; k < 8; ++k) {
-                    c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-                }
-                t[i] = c;
-            }
-            return t;
-        }();
-        quint32 crc = 0xFFFFFFFFu;
-        for (const char c : data) {
-            crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xFF] ^ (crc >> 8);
-        }
-        return ~crc;
-    }
-
-    QList<Entry> entries_;
-};
+using test::ZipWriter;
 
 const QByteArray kRelsNs = "http://schemas.openxmlformats.org/package/2006/relationships";
 const QByteArray kTypesNs = "http://schemas.openxmlformats.org/package/2006/content-types";
@@ -113,7 +45,7 @@ QByteArray rels(const QList<std::pair<QByteArray, QByteArray>>& idAndTypeAndTarg
 // A Word file whose main part is `document`, which may declare a size other than its own.
 QByteArray docx(const QByteArray& document, bool withTypes = true,
                 std::optional<quint32> declaredSize = std::nullopt) {
-    ZipWriter zip;
+    ZipWriter zip(ZipWriter::Packing::Deflated);
     if (withTypes) {
         zip.add("[Content_Types].xml",
                 types("word/document.xml",
@@ -135,7 +67,7 @@ const QByteArray kSheetNs =
 
 // A workbook of one sheet whose one shared string is `shared`, shown by `cells` cells.
 QByteArray xlsxFanOut(const QByteArray& shared, int cells) {
-    ZipWriter zip;
+    ZipWriter zip(ZipWriter::Packing::Deflated);
     zip.add("[Content_Types].xml",
             types("xl/workbook.xml",
                   "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"));
@@ -159,7 +91,7 @@ QByteArray pptx(const QByteArray& ids) {
         " xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\""
         " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
         " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
-    ZipWriter zip;
+    ZipWriter zip(ZipWriter::Packing::Deflated);
     zip.add("[Content_Types].xml",
             types("ppt/presentation.xml",
                   "application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml"));
@@ -176,7 +108,7 @@ QByteArray pptx(const QByteArray& ids) {
 }
 
 QByteArray ods(const QByteArray& table) {
-    ZipWriter zip;
+    ZipWriter zip(ZipWriter::Packing::Deflated);
     zip.add("mimetype", "application/vnd.oasis.opendocument.spreadsheet", false);
     zip.add("content.xml",
             "<office:document-content"
@@ -196,7 +128,7 @@ QByteArray repeatedRows(int rows, int columns, const QByteArray& text) {
 
 // A book whose spine is `spine`, over a manifest of one page of two words.
 QByteArray epub(const QByteArray& spine) {
-    ZipWriter zip;
+    ZipWriter zip(ZipWriter::Packing::Deflated);
     zip.add("mimetype", "application/epub+zip", false);
     zip.add("META-INF/container.xml",
             "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
