@@ -1,4 +1,4 @@
-#include "Artwork.h"
+#include "about/Artwork.h"
 
 #include <QPixmap>
 

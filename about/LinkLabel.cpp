@@ -1,6 +1,6 @@
-#include "LinkLabel.h"
+#include "about/LinkLabel.h"
 
-#include "Artwork.h"
+#include "about/Artwork.h"
 
 #include <QApplication>
 #include <QFontInfo>

@@ -1,4 +1,4 @@
-#include "VersionRecord.h"
+#include "about/VersionRecord.h"
 
 #include "QuorvaneVersion.h"
 

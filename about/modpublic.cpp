@@ -1,9 +1,9 @@
-#include "modpublic.h"
+#include "about/modpublic.h"
 
-#include "DesktopOpener.h"
-#include "MessageBox.h"
-#include "ProgramStarter.h"
 #include "QuorvaneVersion.h"
+#include "platform/DesktopOpener.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramStarter.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "DocumentContentSource.h"
-#include "WordCounter.h"
+#include "count/WordCounter.h"
+#include "documents/DocumentContentSource.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 
 #include <cstdio>
 
-#include "FolderListing.h"
-#include "MessageBox.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "frmQuorvane.h"
+#include "platform/FolderListing.h"
+#include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
+#include "window/SettingsKeys.h"
+#include "window/frmQuorvane.h"
 
 using namespace quorvane;
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <type_traits>
 
-#include "UnicodeWordCounter.h"
-#include "WordCounter.h"
+#include "count/UnicodeWordCounter.h"
+#include "count/WordCounter.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "CliHost.h"
+#include "cli/CliHost.h"
 
 #include <cstdio>
 
-#include "TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 namespace quorvane {
 

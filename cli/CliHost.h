@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-#include "CountJob.h"
+#include "count/CountJob.h"
 
 namespace quorvane {
 

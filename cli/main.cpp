@@ -7,17 +7,18 @@
 #include <cstdio>
 #include <memory>
 
-#include "CliHost.h"
-#include "Console.h"
-#include "CountJob.h"
-#include "CreationDates.h"
-#include "CsvReportFormat.h"
-#include "FileName.h"
-#include "FolderListing.h"
-#include "JsonReportFormat.h"
-#include "Paths.h"
 #include "QuorvaneVersion.h"
-#include "TerminationSignals.h"
+#include "cli/CliHost.h"
+#include "count/CountJob.h"
+#include "count/CsvReportFormat.h"
+#include "count/JsonReportFormat.h"
+#include "documents/ContentSources.h"
+#include "platform/Console.h"
+#include "platform/CreationDates.h"
+#include "platform/FileName.h"
+#include "platform/FolderListing.h"
+#include "platform/Paths.h"
+#include "platform/TerminationSignals.h"
 
 using namespace quorvane;
 
@@ -234,8 +235,6 @@ int main(int argc, char* argv[]) {
     request.options = [options] { return options; };
     request.letterCase = [caseChoice] { return caseChoice; };
     request.rule = wordRule;
-    request.documentText = parser.isSet(documentText);
-    request.documentTimeoutSeconds = timeoutSeconds;
     const CreationDates dates;
     request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
     // Standard output gets the report once it is complete, never a part of one.
@@ -250,6 +249,7 @@ int main(int argc, char* argv[]) {
 
     CountParts countParts;
     countParts.threads = qMax(0, parser.value(threadCount).toInt());
+    countParts.makeSource = contentSourceFactory(parser.isSet(documentText), timeoutSeconds);
     // The text layout is the job's own; the others only need to know what was counted.
     std::unique_ptr<ReportFormat> reportFormat;
     if (formatChoice == 1 || formatChoice == 2) {

@@ -7,8 +7,6 @@ function(quorvane_add_test)
     cmake_parse_arguments(T "GTEST;QTEST" "NAME" "SOURCES;LIBS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS})
-    # Helpers shared by the tests of every folder.
-    target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     # Cases that need FIFOs, sockets, links or raw byte names build where those exist.
     if(NOT WIN32)
         target_compile_definitions(${T_NAME} PRIVATE QUORVANE_POSIX_TESTS)

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "TextFilter.h"
+#include "count/TextFilter.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define QUORVANE_HAVE_SSE2 1

@@ -1,19 +1,18 @@
-#include "CountJob.h"
+#include "count/CountJob.h"
 
 #include <QThread>
 
 #include <memory>
 
-#include "Clock.h"
-#include "FileContentSource.h"
-#include "FileName.h"
-#include "ParallelCount.h"
-#include "Paths.h"
-#include "ReportFile.h"
-#include "TextReportFormat.h"
-#include "ReaderContentSource.h"
-#include "UnicodeWordCounter.h"
-#include "WordCounter.h"
+#include "count/ParallelCount.h"
+#include "count/TextReportFormat.h"
+#include "count/UnicodeWordCounter.h"
+#include "count/WordCounter.h"
+#include "platform/Clock.h"
+#include "platform/FileContentSource.h"
+#include "platform/FileName.h"
+#include "platform/Paths.h"
+#include "platform/ReportFile.h"
 
 namespace quorvane {
 
@@ -54,15 +53,6 @@ private:
 };
 
 }  // namespace
-
-std::function<std::unique_ptr<ContentSource>()> CountJob::makeContentSource(
-    bool documentText, const ReaderLimits& limits) {
-    if (documentText && ReaderPool::available()) {
-        auto pool = std::make_shared<ReaderPool>(limits, qMax(1, QThread::idealThreadCount()));
-        return [pool] { return std::make_unique<ReaderContentSource>(pool); };
-    }
-    return [] { return std::make_unique<FileContentSource>(); };
-}
 
 CountJob::CountJob(CountRequest request, CountParts parts)
     : request_(std::move(request)), parts_(parts) {}
@@ -266,9 +256,7 @@ bool CountJob::countInParallel(const FileIdentity& report, ReportFormat& format,
 
 CountResult CountJob::run() {
     if (!parts_.makeSource) {
-        ReaderLimits limits;
-        limits.timeoutMs = qMax(1, request_.documentTimeoutSeconds) * 1000;
-        parts_.makeSource = makeContentSource(request_.documentText, limits);
+        parts_.makeSource = [] { return std::make_unique<FileContentSource>(); };
     }
     if (parts_.clock == nullptr) {
         parts_.clock = &SteadyClock::instance();

@@ -8,11 +8,10 @@
 #include <functional>
 #include <memory>
 
-#include "ReaderProcess.h"
-#include "ReportFile.h"
-#include "ReportFormat.h"
-#include "ReportLine.h"
-#include "WordRule.h"
+#include "count/ReportFormat.h"
+#include "count/ReportLine.h"
+#include "count/WordRule.h"
+#include "platform/ReportFile.h"
 
 namespace quorvane {
 
@@ -31,10 +30,6 @@ struct CountRequest {
     std::function<int()> letterCase;  // 0 untouched, 1 upper, 2 lower, 3 title
     std::function<QDateTime(const QString& path)> dateCreated;
     WordRule rule = WordRule::Classic;
-    // Documents (word processor files, PDF, HTML...) are counted by the text they show.
-    bool documentText = false;
-    // A document whose reader sends no text for this long is not counted.
-    int documentTimeoutSeconds = ReaderLimits::kDefaultTimeoutSeconds;
     // Every counted entry kept in the result as well as written to the report: for callers
     // that look at them afterwards. A large folder's entries cost memory, and time to free.
     bool keepEntries = false;
@@ -66,7 +61,8 @@ struct CountProgress {
 // What a count job works with; null members take the real thing (files on disk, the
 // steady clock, the tallix.txt text layout).
 struct CountParts {
-    // Makes a reader of file contents; the job may ask for several.
+    // Makes a reader of file contents; the job may ask for several. Null: every file as
+    // its bytes. Whoever wants documents read as text passes a source that does so.
     std::function<std::unique_ptr<ContentSource>()> makeSource;
     const Clock* clock = nullptr;
     ReportFormat* format = nullptr;
@@ -109,10 +105,6 @@ public:
     static constexpr int kNotCountedShown = 20;
 
     static QString reportPathFor(const QString& folder);
-    // The reader of file contents: the bytes as they are, or a document's text read in
-    // worker processes (at most one per core, shared by every reader this makes).
-    static std::function<std::unique_ptr<ContentSource>()> makeContentSource(
-        bool documentText, const ReaderLimits& limits = {});
     static QString closingMessage(const QList<NotCounted>& notCounted);
     // The message for a report that could not be written: its path and the system's reason.
     static QString reportFailureMessage(const QString& reportPath, const QString& reason);

@@ -1,9 +1,9 @@
-#include "CsvReportFormat.h"
+#include "count/CsvReportFormat.h"
 
 #include <QStringList>
 
-#include "FileName.h"
-#include "ReportLine.h"
+#include "count/ReportLine.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -3,7 +3,7 @@
 #include <QIODevice>
 #include <QString>
 
-#include "ReportFormat.h"
+#include "count/ReportFormat.h"
 
 namespace quorvane {
 

@@ -1,8 +1,8 @@
-#include "JsonReportFormat.h"
+#include "count/JsonReportFormat.h"
 
-#include "FileName.h"
 #include "QuorvaneVersion.h"
-#include "ReportLine.h"
+#include "count/ReportLine.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -4,8 +4,8 @@
 #include <QIODevice>
 #include <QString>
 
-#include "ReportFormat.h"
-#include "WordRule.h"
+#include "count/ReportFormat.h"
+#include "count/WordRule.h"
 
 namespace quorvane {
 

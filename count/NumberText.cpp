@@ -1,4 +1,4 @@
-#include "NumberText.h"
+#include "count/NumberText.h"
 
 #include <QRegularExpression>
 

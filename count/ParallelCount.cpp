@@ -1,4 +1,4 @@
-#include "ParallelCount.h"
+#include "count/ParallelCount.h"
 
 #include <QByteArray>
 
@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "UnicodeWordCounter.h"
-#include "WordCounter.h"
+#include "count/UnicodeWordCounter.h"
+#include "count/WordCounter.h"
 
 namespace quorvane {
 

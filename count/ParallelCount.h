@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "ContentSource.h"
-#include "FileIdentity.h"
-#include "WordRule.h"
+#include "count/WordRule.h"
+#include "platform/ContentSource.h"
+#include "platform/FileIdentity.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "ReportLine.h"
+#include "count/ReportLine.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "TextFilter.h"
+#include "count/TextFilter.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "TextReportFormat.h"
+#include "count/TextReportFormat.h"
 
-#include "FileName.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

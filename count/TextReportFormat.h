@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "ReportFormat.h"
-#include "ReportLine.h"
+#include "count/ReportFormat.h"
+#include "count/ReportLine.h"
 
 namespace quorvane {
 

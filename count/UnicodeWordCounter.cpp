@@ -1,4 +1,4 @@
-#include "UnicodeWordCounter.h"
+#include "count/UnicodeWordCounter.h"
 
 #include <QChar>
 
@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstring>
 
-#include "BlockScan.h"
+#include "count/BlockScan.h"
 
 namespace quorvane {
 

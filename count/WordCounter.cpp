@@ -1,7 +1,7 @@
-#include "WordCounter.h"
+#include "count/WordCounter.h"
 
-#include "BlockScan.h"
-#include "TextFilter.h"
+#include "count/BlockScan.h"
+#include "count/TextFilter.h"
 
 #include <array>
 #include <bit>

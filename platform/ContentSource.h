@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "FileIdentity.h"
-#include "MappedBytes.h"
+#include "platform/FileIdentity.h"
+#include "platform/MappedBytes.h"
 
 namespace quorvane {
 

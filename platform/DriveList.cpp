@@ -1,10 +1,10 @@
-#include "DriveList.h"
+#include "platform/DriveList.h"
 
-#include "DriveListOs.h"
-#include "DriveWatcher.h"
-#include "FileName.h"
-#include "FolderListing.h"
-#include "Paths.h"
+#include "platform/DriveListOs.h"
+#include "platform/DriveWatcher.h"
+#include "platform/FileName.h"
+#include "platform/FolderListing.h"
+#include "platform/Paths.h"
 
 #include <QByteArray>
 #include <QDir>

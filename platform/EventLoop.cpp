@@ -1,4 +1,4 @@
-#include "EventLoop.h"
+#include "platform/EventLoop.h"
 
 #include <QCoreApplication>
 

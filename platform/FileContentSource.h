@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "ContentSource.h"
+#include "platform/ContentSource.h"
 
 namespace quorvane {
 

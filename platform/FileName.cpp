@@ -1,6 +1,6 @@
-#include "FileName.h"
+#include "platform/FileName.h"
 
-#include "Utf8.h"
+#include "platform/Utf8.h"
 
 namespace quorvane {
 

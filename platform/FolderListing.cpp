@@ -1,8 +1,8 @@
-#include "FolderListing.h"
+#include "platform/FolderListing.h"
 
-#include "FolderListingOs.h"
-#include "Paths.h"
-#include "Utf8.h"
+#include "platform/FolderListingOs.h"
+#include "platform/Paths.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <string>

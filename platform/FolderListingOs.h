@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 
-#include "FolderListing.h"
+#include "platform/FolderListing.h"
 
 namespace quorvane {
 

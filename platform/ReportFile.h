@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "FileIdentity.h"
+#include "platform/FileIdentity.h"
 
 namespace quorvane {
 

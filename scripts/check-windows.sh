@@ -5,7 +5,7 @@
 # out of platform/posix, a Windows call misspelt in platform/win, a system check outside
 # platform/. Tests and benchmarks are left out; so are the platform/posix sources, which
 # the Windows build does not compile, and the document readers, which it leaves out unless
-# QUORVANE_DOCUMENT_TEXT is switched on there (count/documents/CMakeLists.txt).
+# QUORVANE_DOCUMENT_TEXT is switched on there (documents/CMakeLists.txt).
 #
 # Usage: scripts/check-windows.sh [--with-document-text]
 #   --with-document-text also checks the document readers, as a Windows build with
@@ -37,20 +37,22 @@ if [ ! -f "$qt/QtCore/qglobal.h" ]; then
     exit 1
 fi
 
-# The sources a Windows build compiles only on request: those count/documents/CMakeLists.txt
+# The sources a Windows build compiles only on request: those documents/CMakeLists.txt
 # adds inside if(QUORVANE_DOCUMENT_TEXT), whose default there is OFF on Windows.
 left_out=""
-if [ "$with_document_text" = 0 ] && [ -f count/documents/CMakeLists.txt ]; then
-    left_out=$(sed -n '/^if(QUORVANE_DOCUMENT_TEXT)/,/^endif()/p' count/documents/CMakeLists.txt |
-                   grep -oE '[A-Za-z0-9_]+\.(cpp|h)' | sed 's|^|count/documents/|' || true)
+if [ "$with_document_text" = 0 ] && [ -f documents/CMakeLists.txt ]; then
+    left_out=$(sed -n '/^if(QUORVANE_DOCUMENT_TEXT)/,/^endif()/p' documents/CMakeLists.txt |
+                   grep -oE '[A-Za-z0-9_]+\.(cpp|h)' | sed 's|^|documents/|' || true)
 fi
 is_left_out() {
     [ -n "$left_out" ] && grep -qxF "$1" <<<"$left_out"
 }
 
-# The production files, .cpp and .h, that a Windows build reads.
+# The production files, .cpp and .h, that a Windows build reads (the reader worker program
+# is built only where workers run).
 production_files() {
-    find count platform about window cli -name "$1" -not -path 'platform/posix/*' |
+    find count documents platform about window cli -name "$1" -not -path 'platform/posix/*' \
+        -not -path 'documents/reader/*' |
         LC_ALL=C sort | while IFS= read -r file; do
             is_left_out "$file" || echo "$file"
         done
@@ -59,7 +61,7 @@ production_files() {
 # 1. Where systems may be told apart: only in platform/posix and platform/win. Anything
 #    else is the same code on every system, so a check elsewhere is a seam in the wrong place.
 os_checks=$(grep -rnE '\b(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|Q_OS_[A-Z0-9_]+)\b' \
-                --include='*.cpp' --include='*.h' count platform about window cli |
+                --include='*.cpp' --include='*.h' count documents platform about window cli |
                 grep -vE '^platform/(posix|win)/' || true)
 if [ -n "$os_checks" ]; then
     echo "check-windows.sh: system checks outside platform/posix and platform/win:" >&2
@@ -141,14 +143,14 @@ fi
 qt_core=(-DQT_CORE_LIB -isystem "$qt" -isystem "$qt/QtCore")
 qt_desktop=("${qt_core[@]}" -DQT_GUI_LIB -DQT_WIDGETS_LIB -isystem "$qt/QtGui" -isystem "$qt/QtWidgets")
 
-# Each folder sees the headers and Qt modules its CMake target links, so a Core-only part
-# that reaches for widgets fails here as it would there.
-count_includes=(-Icount -Icount/documents -Iplatform)
+# One include root, as in the build; each folder sees the Qt modules its CMake target
+# links, so a Core-only part that reaches for widgets fails here as it would there.
 declare -A folder_flags=(
-    [count]="core ${count_includes[*]}"
-    [cli]="core -Icli ${count_includes[*]}"
-    [about]="desktop -Iabout -Iplatform"
-    [window]="desktop -Iwindow ${count_includes[*]} -Iabout"
+    [count]="core -I."
+    [documents]="core -I."
+    [cli]="core -I."
+    [about]="desktop -I."
+    [window]="desktop -I."
 )
 
 # platform/ holds two libraries: the desktop one is whatever platform/CMakeLists.txt lists
@@ -172,9 +174,9 @@ while IFS= read -r file; do
     case "$file" in
         platform/*)
             if grep -qxF "${file#platform/}" <<<"$desktop_platform"; then
-                compile "$file" "${qt_desktop[@]}" -Iplatform
+                compile "$file" "${qt_desktop[@]}" -I.
             else
-                compile "$file" "${qt_core[@]}" -Iplatform
+                compile "$file" "${qt_core[@]}" -I.
             fi
             ;;
         *)

@@ -1,6 +1,6 @@
-#include "BusyIndicator.h"
+#include "window/BusyIndicator.h"
 
-#include "EventLoop.h"
+#include "platform/EventLoop.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "ComboBoxAccessible.h"
+#include "window/ComboBoxAccessible.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,13 +1,13 @@
-#include "DirListBox.h"
+#include "window/DirListBox.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyledItemDelegate>
 
-#include "FileName.h"
-#include "FolderListing.h"
-#include "Paths.h"
+#include "platform/FileName.h"
+#include "platform/FolderListing.h"
+#include "platform/Paths.h"
 
 namespace quorvane {
 

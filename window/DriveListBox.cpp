@@ -1,10 +1,10 @@
-#include "DriveListBox.h"
+#include "window/DriveListBox.h"
 
 #include <QSignalBlocker>
 
-#include "DriveList.h"
-#include "DriveWatcher.h"
-#include "FileName.h"
+#include "platform/DriveList.h"
+#include "platform/DriveWatcher.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "FileListBox.h"
+#include "window/FileListBox.h"
 
 #include <QPointer>
 #include <QStringListModel>
@@ -8,9 +8,9 @@
 #include <future>
 #include <utility>
 
-#include "EventLoop.h"
-#include "FileName.h"
-#include "FolderListing.h"
+#include "platform/EventLoop.h"
+#include "platform/FileName.h"
+#include "platform/FolderListing.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "MenuBarKeys.h"
+#include "window/MenuBarKeys.h"
 
 #include <QAction>
 #include <QApplication>

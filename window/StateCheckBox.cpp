@@ -1,4 +1,4 @@
-#include "StateCheckBox.h"
+#include "window/StateCheckBox.h"
 
 #include <QProxyStyle>
 

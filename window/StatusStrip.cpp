@@ -1,4 +1,4 @@
-#include "StatusStrip.h"
+#include "window/StatusStrip.h"
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>

@@ -1,4 +1,4 @@
-#include "frmQuorvane.h"
+#include "window/frmQuorvane.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -18,24 +18,25 @@
 
 #include <array>
 
-#include "BusyIndicator.h"
-#include "DirListBox.h"
-#include "DriveList.h"
-#include "DriveListBox.h"
-#include "EventLoop.h"
-#include "FileListBox.h"
-#include "FolderListing.h"
-#include "LinkLabel.h"
-#include "MenuBarKeys.h"
-#include "MessageBox.h"
-#include "NumberText.h"
-#include "Paths.h"
-#include "ProgramStarter.h"
 #include "QuorvaneVersion.h"
-#include "SettingsKeys.h"
-#include "StateCheckBox.h"
-#include "VersionRecord.h"
-#include "frmQuorvaneUi.h"
+#include "about/LinkLabel.h"
+#include "about/VersionRecord.h"
+#include "count/NumberText.h"
+#include "documents/ContentSources.h"
+#include "platform/DriveList.h"
+#include "platform/EventLoop.h"
+#include "platform/FolderListing.h"
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "platform/ProgramStarter.h"
+#include "window/BusyIndicator.h"
+#include "window/DirListBox.h"
+#include "window/DriveListBox.h"
+#include "window/FileListBox.h"
+#include "window/MenuBarKeys.h"
+#include "window/SettingsKeys.h"
+#include "window/StateCheckBox.h"
+#include "window/frmQuorvaneUi.h"
 
 namespace quorvane {
 
@@ -411,13 +412,14 @@ void frmQuorvane::cmdcountwords_Click() {
     request.dateCreated = [this](const QString& path) {
         return FSO ? FSO->dateCreated(path) : QDateTime();
     };
-    request.documentText = ui_->mnudocumenttext->isChecked();
     request.rule = ui_->mnuwordrule->isChecked() ? WordRule::Unicode : WordRule::Classic;
     CountResult result;
     {
         // Gone before the file list is read again, so that the list the job was given is
         // then the file list's alone to let go of.
-        CountJob job(std::move(request));
+        CountParts parts;
+        parts.makeSource = contentSourceFactory(ui_->mnudocumenttext->isChecked());
+        CountJob job(std::move(request), parts);
         job.setYieldCallback([] { EventLoop::yield(); });
         job_ = &job;
         result = job.run();

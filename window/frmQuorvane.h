@@ -7,11 +7,11 @@
 #include <memory>
 #include <optional>
 
-#include "CountJob.h"
-#include "CreationDates.h"
-#include "Services.h"
-#include "SettingsStore.h"
-#include "modpublic.h"
+#include "about/modpublic.h"
+#include "count/CountJob.h"
+#include "platform/CreationDates.h"
+#include "platform/SettingsStore.h"
+#include "window/Services.h"
 
 namespace quorvane {
 

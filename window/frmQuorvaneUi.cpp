@@ -1,4 +1,4 @@
-#include "frmQuorvaneUi.h"
+#include "window/frmQuorvaneUi.h"
 
 #include <qdrawutil.h>
 #include <QApplication>
@@ -22,14 +22,14 @@
 
 #include <algorithm>
 
-#include "Artwork.h"
-#include "ComboBoxAccessible.h"
-#include "DirListBox.h"
-#include "DriveListBox.h"
-#include "FileListBox.h"
-#include "LinkLabel.h"
-#include "StateCheckBox.h"
-#include "StatusStrip.h"
+#include "about/Artwork.h"
+#include "about/LinkLabel.h"
+#include "window/ComboBoxAccessible.h"
+#include "window/DirListBox.h"
+#include "window/DriveListBox.h"
+#include "window/FileListBox.h"
+#include "window/StateCheckBox.h"
+#include "window/StatusStrip.h"
 
 namespace quorvane {
 

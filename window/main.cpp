@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "TerminationSignals.h"
-#include "frmQuorvane.h"
+#include "platform/TerminationSignals.h"
+#include "window/frmQuorvane.h"
 
 int main(int argc, char* argv[]) {
     // First of all, so that a signal that comes while the window is being built still waits

@@ -1,8 +1,8 @@
-#include "Console.h"
+#include "platform/Console.h"
 
 #include <unistd.h>
 
-#include "FileName.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,9 +1,9 @@
-#include "CreationDates.h"
+#include "platform/CreationDates.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "FileName.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "DriveList.h"
+#include "platform/DriveList.h"
 
 #include <QFile>
 
@@ -6,9 +6,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "DriveListOs.h"
-#include "DriveWatcher.h"
-#include "FileName.h"
+#include "platform/DriveListOs.h"
+#include "platform/DriveWatcher.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "DriveWatcher.h"
+#include "platform/DriveWatcher.h"
 
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "FileName.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "FileContentSource.h"
+#include "platform/FileContentSource.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -10,8 +10,8 @@
 #include <csignal>
 #include <mutex>
 
-#include "FileName.h"
-#include "SystemError.h"
+#include "platform/FileName.h"
+#include "platform/SystemError.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "FolderListingOs.h"
+#include "platform/FolderListingOs.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "FileName.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "Paths.h"
+#include "platform/Paths.h"
 
 #include <QDir>
 
@@ -9,8 +9,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "FileName.h"
-#include "SystemError.h"
+#include "platform/FileName.h"
+#include "platform/SystemError.h"
 
 namespace quorvane {
 

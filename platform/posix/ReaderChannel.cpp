@@ -1,4 +1,4 @@
-#include "ReaderProcess.h"
+#include "platform/ReaderProcess.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ReaderWire.h"
-#include "SystemError.h"
+#include "platform/SystemError.h"
+#include "platform/posix/ReaderWire.h"
 
 namespace quorvane {
 

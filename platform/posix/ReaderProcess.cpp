@@ -1,4 +1,4 @@
-#include "ReaderProcess.h"
+#include "platform/ReaderProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,10 +16,10 @@
 #include <mutex>
 #include <vector>
 
-#include "FileContentSource.h"
-#include "FileName.h"
-#include "ReaderWire.h"
-#include "SystemError.h"
+#include "platform/FileContentSource.h"
+#include "platform/FileName.h"
+#include "platform/SystemError.h"
+#include "platform/posix/ReaderWire.h"
 
 extern char** environ;
 

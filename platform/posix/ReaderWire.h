@@ -4,7 +4,7 @@
 
 #include <sys/socket.h>
 
-#include "ReaderProcess.h"
+#include "platform/ReaderProcess.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "ReportFile.h"
+#include "platform/ReportFile.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,8 +12,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "FileName.h"
-#include "SystemError.h"
+#include "platform/FileName.h"
+#include "platform/SystemError.h"
 
 namespace quorvane {
 

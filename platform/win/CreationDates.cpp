@@ -1,4 +1,4 @@
-#include "CreationDates.h"
+#include "platform/CreationDates.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "DesktopOpener.h"
+#include "platform/DesktopOpener.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "DriveList.h"
+#include "platform/DriveList.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
-#include "DriveListOs.h"
-#include "DriveWatcher.h"
+#include "platform/DriveListOs.h"
+#include "platform/DriveWatcher.h"
 
 namespace quorvane {
 

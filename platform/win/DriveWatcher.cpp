@@ -1,4 +1,4 @@
-#include "DriveWatcher.h"
+#include "platform/DriveWatcher.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "FileContentSource.h"
+#include "platform/FileContentSource.h"
 
 #include <QFile>
 #include <QFileInfo>

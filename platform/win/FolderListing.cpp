@@ -1,4 +1,4 @@
-#include "FolderListingOs.h"
+#include "platform/FolderListingOs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "ReaderProcess.h"
+#include "platform/ReaderProcess.h"
 
 namespace quorvane {
 

@@ -1,6 +1,6 @@
-#include "ReaderProcess.h"
+#include "platform/ReaderProcess.h"
 
-#include "FileContentSource.h"
+#include "platform/FileContentSource.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "ReportFile.h"
+#include "platform/ReportFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

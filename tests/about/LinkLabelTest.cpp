@@ -1,5 +1,5 @@
-#include "Artwork.h"
-#include "LinkLabel.h"
+#include "about/Artwork.h"
+#include "about/LinkLabel.h"
 
 #include <QMouseEvent>
 #include <QSignalSpy>

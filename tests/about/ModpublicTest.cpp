@@ -1,7 +1,7 @@
-#include "DesktopOpener.h"
-#include "MessageBox.h"
-#include "ProgramStarter.h"
-#include "modpublic.h"
+#include "about/modpublic.h"
+#include "platform/DesktopOpener.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramStarter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "QuorvaneVersion.h"
-#include "VersionRecord.h"
+#include "about/VersionRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -23,9 +23,9 @@
 #include <thread>
 #include <vector>
 
-#include "CountJob.h"
-#include "CreationDates.h"
-#include "FolderListing.h"
+#include "count/CountJob.h"
+#include "platform/CreationDates.h"
+#include "platform/FolderListing.h"
 
 namespace quorvane {
 namespace {

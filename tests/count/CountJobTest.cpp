@@ -17,14 +17,14 @@
 #include <map>
 #include <random>
 
-#include "Clock.h"
-#include "ContentSource.h"
-#include "FileContentSource.h"
-#include "CountJob.h"
-#include "FileName.h"
-#include "TextFilter.h"
-#include "TextReportFormat.h"
-#include "WordCounter.h"
+#include "count/CountJob.h"
+#include "count/TextFilter.h"
+#include "count/TextReportFormat.h"
+#include "count/WordCounter.h"
+#include "platform/Clock.h"
+#include "platform/ContentSource.h"
+#include "platform/FileContentSource.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 namespace {

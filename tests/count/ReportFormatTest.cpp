@@ -9,11 +9,11 @@
 #include <functional>
 #include <memory>
 
-#include "CsvReportFormat.h"
-#include "FileName.h"
-#include "JsonReportFormat.h"
 #include "QuorvaneVersion.h"
-#include "TextReportFormat.h"
+#include "count/CsvReportFormat.h"
+#include "count/JsonReportFormat.h"
+#include "count/TextReportFormat.h"
+#include "platform/FileName.h"
 
 namespace quorvane {
 namespace {

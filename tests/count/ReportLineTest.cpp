@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-#include "NumberText.h"
-#include "ReportLine.h"
+#include "count/NumberText.h"
+#include "count/ReportLine.h"
 
 namespace quorvane {
 namespace {

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <random>
 
-#include "BlockScan.h"
-#include "TextFilter.h"
-#include "UnicodeWordCounter.h"
-#include "WordCounter.h"
+#include "count/BlockScan.h"
+#include "count/TextFilter.h"
+#include "count/UnicodeWordCounter.h"
+#include "count/WordCounter.h"
 
 namespace quorvane {
 namespace {

@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "DocumentContentSource.h"
+#include "documents/DocumentContentSource.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "DriveList.h"
+#include "platform/DriveList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "DriveList.h"
-#include "DriveWatcher.h"
+#include "platform/DriveList.h"
+#include "platform/DriveWatcher.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
-#include "FolderListing.h"
+#include "platform/FolderListing.h"
 
-#include "CreationDates.h"
-#include "DriveList.h"
-#include "FileName.h"
+#include "platform/CreationDates.h"
+#include "platform/DriveList.h"
+#include "platform/FileName.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ReportFile.h"
+#include "platform/ReportFile.h"
 
 namespace quorvane {
 namespace {

@@ -1,9 +1,9 @@
-#include "CreationDates.h"
-#include "DesktopOpener.h"
-#include "EventLoop.h"
-#include "FileContentSource.h"
-#include "MessageBox.h"
-#include "ProgramStarter.h"
+#include "platform/CreationDates.h"
+#include "platform/DesktopOpener.h"
+#include "platform/EventLoop.h"
+#include "platform/FileContentSource.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramStarter.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

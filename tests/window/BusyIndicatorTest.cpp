@@ -1,4 +1,4 @@
-#include "BusyIndicator.h"
+#include "window/BusyIndicator.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -8,11 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "DirListBox.h"
-#include "DriveList.h"
-#include "DriveListBox.h"
-#include "FileListBox.h"
-#include "FileName.h"
+#include "platform/DriveList.h"
+#include "platform/FileName.h"
+#include "window/DirListBox.h"
+#include "window/DriveListBox.h"
+#include "window/FileListBox.h"
 
 namespace quorvane {
 

@@ -1,4 +1,4 @@
-#include "frmQuorvane.h"
+#include "window/frmQuorvane.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -26,17 +26,17 @@
 #include <cerrno>
 #include <memory>
 
-#include "DesktopOpener.h"
-#include "DirListBox.h"
-#include "DriveList.h"
-#include "DriveListBox.h"
-#include "FileListBox.h"
-#include "LinkLabel.h"
-#include "MessageBox.h"
-#include "ProgramStarter.h"
-#include "StateCheckBox.h"
-#include "SystemError.h"
-#include "modpublic.h"
+#include "about/LinkLabel.h"
+#include "about/modpublic.h"
+#include "platform/DesktopOpener.h"
+#include "platform/DriveList.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramStarter.h"
+#include "platform/SystemError.h"
+#include "window/DirListBox.h"
+#include "window/DriveListBox.h"
+#include "window/FileListBox.h"
+#include "window/StateCheckBox.h"
 
 namespace quorvane {
 

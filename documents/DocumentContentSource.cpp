@@ -1,0 +1,336 @@
+#include "documents/DocumentContentSource.h"
+
+#include <QByteArray>
+
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "platform/FileContentSource.h"
+
+#if QUORVANE_DOCUMENT_TEXT
+#include "documents/ByteInput.h"
+#include "documents/DocumentFile.h"
+#include "documents/DocumentReader.h"
+#include "documents/DocumentSniffer.h"
+#include "documents/HtmlTextReader.h"
+#include "documents/PdfTextReader.h"
+#include "documents/RtfTextReader.h"
+#include "documents/TextSink.h"
+#include "documents/WordBinaryReader.h"
+#include "documents/ZipDocumentReader.h"
+#endif
+
+namespace quorvane {
+
+#if QUORVANE_DOCUMENT_TEXT
+
+namespace {
+
+// A reader that finds no text for this many steps in a row gives the caller something
+// that changes no count, so a read never holds the window for long.
+constexpr int kQuietStepsPerRead = 8;
+
+}  // namespace
+
+struct DocumentContentSource::State {
+    FileContentSource file;
+    QByteArray head;  // the first bytes, read to tell the kind
+    qsizetype headPos = 0;
+    // Where the bytes after the head are read from. Readers that hand the descriptor to a
+    // library share its position with it, so the bytes are read at offsets of their own.
+    qint64 filePos = 0;
+    bool asBytes = true;
+    DocumentFile document;
+    std::unique_ptr<DocumentReader> reader;
+    TextSink sink;
+    bool done = false;
+    bool failed = false;
+
+    // The file front to back, the bytes read to tell its kind first.
+    class Sequential : public ByteInput {
+    public:
+        explicit Sequential(State& state) : state_(state) {}
+        qint64 read(char* buffer, qint64 size) override { return state_.readBytes(buffer, size); }
+        QString errorString() const override { return state_.readError; }
+
+    private:
+        State& state_;
+    };
+
+    qint64 readBytes(char* buffer, qint64 size) {
+        if (headPos < head.size()) {
+            const qint64 n = qMin<qint64>(size, head.size() - headPos);
+            std::memcpy(buffer, head.constData() + headPos, static_cast<std::size_t>(n));
+            headPos += n;
+            return n;
+        }
+        QString error;
+        const qint64 n = file.readAt(filePos, buffer, size, error);
+        if (n < 0) {
+            readError = error;
+        } else {
+            filePos += n;
+        }
+        return n;
+    }
+    QString readError;
+};
+
+DocumentContentSource::DocumentContentSource() : state_(std::make_unique<State>()) {}
+
+DocumentContentSource::~DocumentContentSource() {
+    close();
+}
+
+bool DocumentContentSource::readsDocuments() {
+    return true;
+}
+
+FileIdentity DocumentContentSource::identity() const {
+    return state_->file.identity();
+}
+
+bool DocumentContentSource::canReadAt() const {
+    return state_->asBytes && state_->file.canReadAt();
+}
+
+qint64 DocumentContentSource::size() const {
+    return state_->asBytes ? state_->file.size() : -1;
+}
+
+qint64 DocumentContentSource::readAt(qint64 offset, char* buffer, qint64 size, QString& error) {
+    if (!state_->asBytes) {
+        error = QStringLiteral("a document is read front to back");
+        return -1;
+    }
+    return state_->file.readAt(offset, buffer, size, error);
+}
+
+std::unique_ptr<MappedBytes> DocumentContentSource::mapAt(qint64 offset, qint64 size) {
+    return state_->asBytes ? state_->file.mapAt(offset, size) : nullptr;
+}
+
+bool DocumentContentSource::open(const QString& path) {
+    close();
+    error_.clear();
+    if (!state_->file.open(path)) {
+        error_ = state_->file.errorString();
+        return false;
+    }
+    return begin(path.mid(path.lastIndexOf(u'/') + 1));
+}
+
+bool DocumentContentSource::openHandle(qintptr handle, const QString& name) {
+    close();
+    error_.clear();
+    if (!state_->file.adopt(handle)) {
+        error_ = state_->file.errorString();
+        return false;
+    }
+    return begin(name);
+}
+
+bool DocumentContentSource::isDocument() const {
+    return !state_->asBytes;
+}
+
+bool DocumentContentSource::begin(const QString& name) {
+    State& s = *state_;
+    s.head.resize(DocumentSniffer::kHeadSize);
+    qsizetype got = 0;
+    while (got < s.head.size()) {
+        const qint64 n = s.file.read(s.head.data() + got, s.head.size() - got);
+        if (n < 0) {
+            error_ = s.file.errorString();
+            s.file.close();
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    s.head.resize(got);
+    s.headPos = 0;
+    s.filePos = got;
+    s.asBytes = true;
+
+    const DocumentSniffer::Kind kind = DocumentSniffer::kindOf(s.head, name);
+    if (kind == DocumentSniffer::Kind::Bytes) {
+        return true;
+    }
+    try {
+        if (kind == DocumentSniffer::Kind::Rtf) {
+            s.reader = std::make_unique<RtfTextReader>(std::make_unique<State::Sequential>(s));
+        } else if (kind == DocumentSniffer::Kind::Html) {
+            s.reader = std::make_unique<HtmlTextReader>(std::make_unique<State::Sequential>(s), name);
+        } else {
+            if (!s.document.open(s.file)) {
+                error_ = s.document.errorString();
+                close();
+                return false;
+            }
+            if (kind == DocumentSniffer::Kind::Zip) {
+                s.reader = std::make_unique<ZipDocumentReader>(s.document);
+            } else if (kind == DocumentSniffer::Kind::Pdf) {
+                s.reader = std::make_unique<PdfTextReader>(s.document);
+            } else {
+                s.reader = std::make_unique<WordBinaryReader>(s.document);
+            }
+        }
+        if (!s.reader->start()) {
+            // Archives and compound files that hold no document are counted as bytes.
+            bool plain = false;
+            if (auto* zip = dynamic_cast<ZipDocumentReader*>(s.reader.get())) {
+                plain = zip->isPlainArchive() ||
+                        (zip->archiveUnreadable() && !DocumentSniffer::zipClaimsDocument(s.head, name));
+            } else if (auto* word = dynamic_cast<WordBinaryReader*>(s.reader.get())) {
+                plain = word->isOtherCompoundFile();
+            }
+            if (!plain) {
+                error_ = s.reader->errorString();
+                close();
+                return false;
+            }
+            s.reader.reset();
+            s.document.close();
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+        throw;  // the caller tells a document that needs too much memory from a damaged one
+    } catch (const std::exception& e) {
+        error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
+        close();
+        return false;
+    } catch (...) {
+        error_ = QStringLiteral("damaged document");
+        close();
+        return false;
+    }
+    s.asBytes = false;
+    return true;
+}
+
+qint64 DocumentContentSource::read(char* buffer, qint64 size) {
+    State& s = *state_;
+    if (s.asBytes) {
+        const qint64 n = s.readBytes(buffer, size);
+        if (n < 0) {
+            error_ = s.readError;
+        }
+        return n;
+    }
+    if (s.failed) {
+        return -1;
+    }
+    int quietSteps = 0;
+    while (s.sink.available() == 0) {
+        if (s.done) {
+            return 0;
+        }
+        DocumentReader::Step step = DocumentReader::Step::Failed;
+        try {
+            step = s.reader->step(s.sink);
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const std::exception& e) {
+            error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
+            s.failed = true;
+            return -1;
+        } catch (...) {
+            error_ = QStringLiteral("damaged document");
+            s.failed = true;
+            return -1;
+        }
+        if (step == DocumentReader::Step::Failed) {
+            error_ = s.reader->errorString();
+            s.failed = true;
+            return -1;
+        }
+        s.done = step == DocumentReader::Step::Done;
+        if (!s.done && s.sink.available() == 0 && ++quietSteps >= kQuietStepsPerRead) {
+            s.sink.filler();
+        }
+    }
+    return s.sink.take(buffer, size);
+}
+
+void DocumentContentSource::close() {
+    State& s = *state_;
+    s.reader.reset();
+    s.document.close();
+    s.file.close();
+    s.sink.clear();
+    s.head.clear();
+    s.headPos = 0;
+    s.asBytes = true;
+    s.done = false;
+    s.failed = false;
+}
+
+#else  // Built without the document libraries: every file is read as its bytes.
+
+struct DocumentContentSource::State {
+    FileContentSource file;
+};
+
+DocumentContentSource::DocumentContentSource() : state_(std::make_unique<State>()) {}
+
+DocumentContentSource::~DocumentContentSource() = default;
+
+bool DocumentContentSource::readsDocuments() {
+    return false;
+}
+
+FileIdentity DocumentContentSource::identity() const {
+    return state_->file.identity();
+}
+
+bool DocumentContentSource::canReadAt() const {
+    return state_->file.canReadAt();
+}
+
+qint64 DocumentContentSource::size() const {
+    return state_->file.size();
+}
+
+qint64 DocumentContentSource::readAt(qint64 offset, char* buffer, qint64 size, QString& error) {
+    return state_->file.readAt(offset, buffer, size, error);
+}
+
+std::unique_ptr<MappedBytes> DocumentContentSource::mapAt(qint64 offset, qint64 size) {
+    return state_->file.mapAt(offset, size);
+}
+
+bool DocumentContentSource::open(const QString& path) {
+    const bool ok = state_->file.open(path);
+    error_ = ok ? QString() : state_->file.errorString();
+    return ok;
+}
+
+bool DocumentContentSource::openHandle(qintptr handle, const QString&) {
+    const bool ok = state_->file.adopt(handle);
+    error_ = ok ? QString() : state_->file.errorString();
+    return ok;
+}
+
+bool DocumentContentSource::isDocument() const {
+    return false;
+}
+
+qint64 DocumentContentSource::read(char* buffer, qint64 size) {
+    const qint64 n = state_->file.read(buffer, size);
+    if (n < 0) {
+        error_ = state_->file.errorString();
+    }
+    return n;
+}
+
+void DocumentContentSource::close() {
+    state_->file.close();
+}
+
+#endif
+
+}  // namespace quorvane
