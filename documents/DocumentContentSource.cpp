@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 
-#include <cstring>
 #include <exception>
 #include <new>
 
@@ -10,9 +9,11 @@
 
 #if QUORVANE_DOCUMENT_TEXT
 #include "documents/ByteInput.h"
+#include "documents/DocumentErrors.h"
 #include "documents/DocumentFile.h"
 #include "documents/DocumentReader.h"
 #include "documents/DocumentSniffer.h"
+#include "documents/FileHead.h"
 #include "documents/HtmlTextReader.h"
 #include "documents/PdfTextReader.h"
 #include "documents/RtfTextReader.h"
@@ -31,12 +32,23 @@ namespace {
 // that changes no count, so a read never holds the window for long.
 constexpr int kQuietStepsPerRead = 8;
 
+// The reason for the exception being handled, other than running out of memory: the
+// libraries beneath the readers throw on bytes they cannot make sense of.
+QString reasonOfException() {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        return DocumentErrors::damaged(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return DocumentErrors::damaged();
+    }
+}
+
 }  // namespace
 
 struct DocumentContentSource::State {
     FileContentSource file;
-    QByteArray head;  // the first bytes, read to tell the kind
-    qsizetype headPos = 0;
+    FileHead head;
     // Where the bytes after the head are read from. Readers that hand the descriptor to a
     // library share its position with it, so the bytes are read at offsets of their own.
     qint64 filePos = 0;
@@ -59,11 +71,8 @@ struct DocumentContentSource::State {
     };
 
     qint64 readBytes(char* buffer, qint64 size) {
-        if (headPos < head.size()) {
-            const qint64 n = qMin<qint64>(size, head.size() - headPos);
-            std::memcpy(buffer, head.constData() + headPos, static_cast<std::size_t>(n));
-            headPos += n;
-            return n;
+        if (const qint64 fromHead = head.take(buffer, size); fromHead > 0) {
+            return fromHead;
         }
         QString error;
         const qint64 n = file.readAt(filePos, buffer, size, error);
@@ -75,6 +84,32 @@ struct DocumentContentSource::State {
         return n;
     }
     QString readError;
+
+    // Makes the reader for a document of `kind` and starts it; the reason for a failure
+    // goes in `error`.
+    DocumentReader::Start startReader(DocumentSniffer::Kind kind, const QString& name,
+                                      QString& error) {
+        if (kind == DocumentSniffer::Kind::Rtf) {
+            reader = std::make_unique<RtfTextReader>(std::make_unique<Sequential>(*this));
+        } else if (kind == DocumentSniffer::Kind::Html) {
+            reader = std::make_unique<HtmlTextReader>(std::make_unique<Sequential>(*this), name);
+        } else if (!document.open(file)) {
+            error = document.errorString();
+            return DocumentReader::Start::Failed;
+        } else if (kind == DocumentSniffer::Kind::Zip) {
+            reader = std::make_unique<ZipDocumentReader>(
+                document, DocumentSniffer::zipClaimsDocument(head.bytes(), name));
+        } else if (kind == DocumentSniffer::Kind::Pdf) {
+            reader = std::make_unique<PdfTextReader>(document);
+        } else {
+            reader = std::make_unique<WordBinaryReader>(document);
+        }
+        const DocumentReader::Start start = reader->start();
+        if (start == DocumentReader::Start::Failed) {
+            error = reader->errorString();
+        }
+        return start;
+    }
 };
 
 DocumentContentSource::DocumentContentSource() : state_(std::make_unique<State>()) {}
@@ -137,79 +172,37 @@ bool DocumentContentSource::isDocument() const {
 
 bool DocumentContentSource::begin(const QString& name) {
     State& s = *state_;
-    s.head.resize(DocumentSniffer::kHeadSize);
-    qsizetype got = 0;
-    while (got < s.head.size()) {
-        const qint64 n = s.file.read(s.head.data() + got, s.head.size() - got);
-        if (n < 0) {
-            error_ = s.file.errorString();
-            s.file.close();
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
+    if (!s.head.read(s.file, error_)) {
+        s.file.close();
+        return false;
     }
-    s.head.resize(got);
-    s.headPos = 0;
-    s.filePos = got;
+    s.filePos = s.head.size();
     s.asBytes = true;
-
-    const DocumentSniffer::Kind kind = DocumentSniffer::kindOf(s.head, name);
+    const DocumentSniffer::Kind kind = DocumentSniffer::kindOf(s.head.bytes(), name);
     if (kind == DocumentSniffer::Kind::Bytes) {
         return true;
     }
+    DocumentReader::Start start = DocumentReader::Start::Failed;
     try {
-        if (kind == DocumentSniffer::Kind::Rtf) {
-            s.reader = std::make_unique<RtfTextReader>(std::make_unique<State::Sequential>(s));
-        } else if (kind == DocumentSniffer::Kind::Html) {
-            s.reader = std::make_unique<HtmlTextReader>(std::make_unique<State::Sequential>(s), name);
-        } else {
-            if (!s.document.open(s.file)) {
-                error_ = s.document.errorString();
-                close();
-                return false;
-            }
-            if (kind == DocumentSniffer::Kind::Zip) {
-                s.reader = std::make_unique<ZipDocumentReader>(s.document);
-            } else if (kind == DocumentSniffer::Kind::Pdf) {
-                s.reader = std::make_unique<PdfTextReader>(s.document);
-            } else {
-                s.reader = std::make_unique<WordBinaryReader>(s.document);
-            }
-        }
-        if (!s.reader->start()) {
-            // Archives and compound files that hold no document are counted as bytes.
-            bool plain = false;
-            if (auto* zip = dynamic_cast<ZipDocumentReader*>(s.reader.get())) {
-                plain = zip->isPlainArchive() ||
-                        (zip->archiveUnreadable() && !DocumentSniffer::zipClaimsDocument(s.head, name));
-            } else if (auto* word = dynamic_cast<WordBinaryReader*>(s.reader.get())) {
-                plain = word->isOtherCompoundFile();
-            }
-            if (!plain) {
-                error_ = s.reader->errorString();
-                close();
-                return false;
-            }
+        start = s.startReader(kind, name, error_);
+    } catch (const std::bad_alloc&) {
+        throw;  // the caller tells a document that needs too much memory from a damaged one
+    } catch (...) {
+        error_ = reasonOfException();
+    }
+    switch (start) {
+        case DocumentReader::Start::Document:
+            s.asBytes = false;
+            return true;
+        case DocumentReader::Start::NotADocument:
             s.reader.reset();
             s.document.close();
             return true;
-        }
-    } catch (const std::bad_alloc&) {
-        throw;  // the caller tells a document that needs too much memory from a damaged one
-    } catch (const std::exception& e) {
-        error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
-        close();
-        return false;
-    } catch (...) {
-        error_ = QStringLiteral("damaged document");
-        close();
-        return false;
+        case DocumentReader::Start::Failed:
+            break;
     }
-    s.asBytes = false;
-    return true;
+    close();
+    return false;
 }
 
 qint64 DocumentContentSource::read(char* buffer, qint64 size) {
@@ -234,12 +227,8 @@ qint64 DocumentContentSource::read(char* buffer, qint64 size) {
             step = s.reader->step(s.sink);
         } catch (const std::bad_alloc&) {
             throw;
-        } catch (const std::exception& e) {
-            error_ = QStringLiteral("damaged document: ") + QString::fromLocal8Bit(e.what());
-            s.failed = true;
-            return -1;
         } catch (...) {
-            error_ = QStringLiteral("damaged document");
+            error_ = reasonOfException();
             s.failed = true;
             return -1;
         }
@@ -263,7 +252,6 @@ void DocumentContentSource::close() {
     s.file.close();
     s.sink.clear();
     s.head.clear();
-    s.headPos = 0;
     s.asBytes = true;
     s.done = false;
     s.failed = false;

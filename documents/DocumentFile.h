@@ -20,8 +20,6 @@ public:
     // -1 on failure, with the reason in errorString(); fewer bytes only at the end.
     qint64 readAt(qint64 offset, char* buffer, qint64 size);
     qint64 size() const { return size_; }
-    // A name that reaches this very file, for libraries that open files by name.
-    QString openName() const { return file_.openName(); }
     // The system's handle of the open file, for libraries that read a handle.
     qintptr nativeHandle() const { return file_.nativeHandle(); }
     QString errorString() const { return error_; }

@@ -10,24 +10,34 @@ class TextSink;
 // hands control back between reads, so each step does a bounded piece of work.
 class DocumentReader {
 public:
+    // What start() found the file to be.
+    enum class Start {
+        Document,      // a document of this reader's kind: step() reads its text
+        NotADocument,  // a file of the same make that holds no document: its bytes count
+        Failed,        // a document that cannot be read, the reason in errorString()
+    };
     enum class Step { More, Done, Failed };
 
     virtual ~DocumentReader() = default;
-    // Reads what the document needs up front (its index, its parts); false if it cannot
-    // be read, with the reason in errorString().
-    virtual bool start() = 0;
+    // Reads what the document needs up front (its index, its parts).
+    virtual Start start() = 0;
     // Adds the text of the next piece to `sink`, which may get none from a piece.
     virtual Step step(TextSink& sink) = 0;
     QString errorString() const { return error_; }
 
 protected:
-    bool failStart(const QString& reason) {
+    Start failStart(const QString& reason) {
         error_ = reason;
-        return false;
+        return Start::Failed;
     }
     Step fail(const QString& reason) {
         error_ = reason;
         return Step::Failed;
+    }
+    // For the checks start() makes on the way: keeps the reason and answers false.
+    bool failCheck(const QString& reason) {
+        error_ = reason;
+        return false;
     }
 
     QString error_;

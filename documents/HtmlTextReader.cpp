@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "documents/ByteInput.h"
+#include "documents/DocumentErrors.h"
 #include "documents/TextSink.h"
 
 namespace quorvane {
@@ -94,7 +95,7 @@ HtmlTextReader::HtmlTextReader(std::unique_ptr<ByteInput> input, QString name)
 
 HtmlTextReader::~HtmlTextReader() = default;
 
-bool HtmlTextReader::start() {
+DocumentReader::Start HtmlTextReader::start() {
     // libxml2 sets up its shared tables once, before any thread parses.
     static std::once_flag initialised;
     std::call_once(initialised, [] { xmlInitParser(); });
@@ -106,7 +107,7 @@ bool HtmlTextReader::start() {
     // The HTML parser reports white space between tags as "ignorable"; in a page it is not.
     parser_->handler.ignorableWhitespace = &Parser::onText;
     parser_->handler.cdataBlock = &Parser::onScriptText;
-    return true;
+    return Start::Document;
 }
 
 DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
@@ -140,7 +141,7 @@ DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
         parser_->context = htmlCreatePushParserCtxt(&parser_->handler, parser_.get(), nullptr, 0,
                                                     fileName.constData(), encoding);
         if (parser_->context == nullptr) {
-            return fail(QStringLiteral("damaged document: the page cannot be parsed"));
+            return fail(DocumentErrors::damaged(QStringLiteral("the page cannot be parsed")));
         }
         htmlCtxtUseOptions(parser_->context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR |
                                                  HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
@@ -149,13 +150,13 @@ DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
                    ended_ ? 1 : 0);
     parser_->sink = nullptr;
     if (parser_->tooDeep) {
-        return fail(QStringLiteral("unsupported document: elements nested more than %1 deep")
-                        .arg(kMaxDepth));
+        return fail(DocumentErrors::unsupported(
+            QStringLiteral("elements nested more than %1 deep").arg(kMaxDepth)));
     }
     // With recovery on, the parser stops early only when it cannot go on (no memory, an
     // input it cannot decode): the text after that point would be missing from the count.
     if (!ended_ && parser_->context->instate == XML_PARSER_EOF) {
-        return fail(QStringLiteral("damaged document: the page cannot be parsed to its end"));
+        return fail(DocumentErrors::damaged(QStringLiteral("the page cannot be parsed to its end")));
     }
     return ended_ ? Step::Done : Step::More;
 }

@@ -21,7 +21,7 @@ public:
     HtmlTextReader(std::unique_ptr<ByteInput> input, QString name);
     ~HtmlTextReader() override;
 
-    bool start() override;
+    Start start() override;
     Step step(TextSink& sink) override;
 
     static constexpr qint64 kPieceSize = 16 * 1024;

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 
+#include "documents/DocumentErrors.h"
 #include "documents/DocumentFile.h"
 #include "documents/TextSink.h"
 
@@ -167,7 +168,7 @@ PdfTextReader::PdfTextReader(DocumentFile& file) : file_(file) {}
 
 PdfTextReader::~PdfTextReader() = default;
 
-bool PdfTextReader::start() {
+DocumentReader::Start PdfTextReader::start() {
     static std::once_flag configured;
     std::call_once(configured, [] {
         setErrorCallback(&quiet);
@@ -187,10 +188,10 @@ bool PdfTextReader::start() {
     if (!document_->isOk()) {
         return failStart(document_->getErrorCode() == errEncrypted
                              ? QStringLiteral("encrypted PDF")
-                             : QStringLiteral("damaged document: not a readable PDF"));
+                             : DocumentErrors::damaged(QStringLiteral("not a readable PDF")));
     }
     pages_ = document_->getNumPages();
-    return true;
+    return Start::Document;
 }
 
 DocumentReader::Step PdfTextReader::step(TextSink& sink) {
@@ -200,19 +201,19 @@ DocumentReader::Step PdfTextReader::step(TextSink& sink) {
     const int number = ++next_;
     if (!document_->getPage(number)) {
         // A page the viewer cannot show either: the count would leave its words out.
-        return fail(QStringLiteral("damaged document: page %1 of %2 cannot be read")
-                        .arg(number)
-                        .arg(pages_));
+        return fail(DocumentErrors::damaged(
+            QStringLiteral("page %1 of %2 cannot be read").arg(number).arg(pages_)));
     }
     std::string text;
     CappedTextDevice device(kPageBudget, text);
     document_->displayPage(&device, number, 72, 72, 0, false, true, false,
                            &CappedTextDevice::abortCheck, &device);
     if (device.overflowed()) {
-        return fail(QStringLiteral("damaged document: page %1 holds more than %2 characters, "
-                                   "or fewer scattered too widely to lay out")
-                        .arg(number)
-                        .arg(kPageBudget / 2));
+        return fail(DocumentErrors::damaged(
+            QStringLiteral("page %1 holds more than %2 characters, "
+                           "or fewer scattered too widely to lay out")
+                .arg(number)
+                .arg(kPageBudget / 2)));
     }
     sink.text(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     sink.gap();

@@ -25,7 +25,7 @@ public:
     explicit PdfTextReader(DocumentFile& file);
     ~PdfTextReader() override;
 
-    bool start() override;
+    Start start() override;
     Step step(TextSink& sink) override;
 
 private:

@@ -40,23 +40,12 @@ bool ReaderContentSource::open(const QString& path) {
         error_ = file_.errorString();
         return false;
     }
-    head_.resize(DocumentSniffer::kHeadSize);
-    qsizetype got = 0;
-    while (got < head_.size()) {
-        const qint64 n = file_.read(head_.data() + got, head_.size() - got);
-        if (n < 0) {
-            error_ = file_.errorString();
-            file_.close();
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
+    if (!head_.read(file_, error_)) {
+        file_.close();
+        return false;
     }
-    head_.resize(got);
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    if (DocumentSniffer::kindOf(head_, name) == DocumentSniffer::Kind::Bytes) {
+    if (DocumentSniffer::kindOf(head_.bytes(), name) == DocumentSniffer::Kind::Bytes) {
         return true;
     }
     reading_ = pool_->read(file_, name, error_);
@@ -73,11 +62,8 @@ qint64 ReaderContentSource::read(char* buffer, qint64 size) {
 }
 
 qint64 ReaderContentSource::readBytes(char* buffer, qint64 size) {
-    if (headPos_ < head_.size()) {
-        const qint64 n = qMin<qint64>(size, head_.size() - headPos_);
-        std::memcpy(buffer, head_.constData() + headPos_, static_cast<std::size_t>(n));
-        headPos_ += n;
-        return n;
+    if (const qint64 fromHead = head_.take(buffer, size); fromHead > 0) {
+        return fromHead;
     }
     const qint64 n = file_.read(buffer, size);
     if (n < 0) {
@@ -123,7 +109,6 @@ void ReaderContentSource::close() {
     reading_.reset();  // a worker still reading is stopped
     file_.close();
     head_.clear();
-    headPos_ = 0;
     asBytes_ = true;
     text_.clear();
     textPos_ = 0;

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "documents/FileHead.h"
 #include "platform/ContentSource.h"
 #include "platform/FileContentSource.h"
 #include "platform/ReaderProcess.h"
@@ -43,8 +44,7 @@ private:
 
     std::shared_ptr<ReaderPool> pool_;
     FileContentSource file_;
-    QByteArray head_;  // the first bytes, read to tell the kind
-    qsizetype headPos_ = 0;
+    FileHead head_;
     bool asBytes_ = true;
     std::unique_ptr<ReaderPool::Reading> reading_;
     QByteArray text_;  // the worker's last piece, given out from textPos_

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "documents/ByteInput.h"
+#include "documents/DocumentErrors.h"
 #include "documents/TextSink.h"
 #include "documents/Windows1252.h"
 
@@ -133,6 +134,22 @@ void RtfTextReader::gap(TextSink& sink) {
     }
 }
 
+// \uN: a UTF-16 unit (a high surrogate waits for its low one), then the fallback that
+// readers without Unicode show instead, which is skipped.
+void RtfTextReader::unicode(char16_t unit, TextSink& sink) {
+    fallbackLeft_ = 0;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        highSurrogate_ = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF && highSurrogate_ != 0) {
+        character(0x10000 + ((char32_t{highSurrogate_} - 0xD800) << 10) + (unit - 0xDC00), sink);
+        highSurrogate_ = 0;
+    } else {
+        highSurrogate_ = 0;
+        character(unit, sink);
+    }
+    fallbackLeft_ = group_.fallbackLength;
+}
+
 void RtfTextReader::controlWord(TextSink& sink) {
     const qint64 parameter = negative_ ? -parameter_ : parameter_;
     if (starPending_) {
@@ -163,22 +180,9 @@ void RtfTextReader::controlWord(TextSink& sink) {
         case Action::Character:
             character(it->second.character, sink);
             break;
-        case Action::Unicode: {
-            const auto unit = static_cast<char16_t>(parameter < 0 ? parameter + 65536 : parameter);
-            fallbackLeft_ = 0;
-            if (unit >= 0xD800 && unit <= 0xDBFF) {
-                highSurrogate_ = unit;
-            } else if (unit >= 0xDC00 && unit <= 0xDFFF && highSurrogate_ != 0) {
-                character(0x10000 + ((char32_t{highSurrogate_} - 0xD800) << 10) + (unit - 0xDC00),
-                          sink);
-                highSurrogate_ = 0;
-            } else {
-                highSurrogate_ = 0;
-                character(unit, sink);
-            }
-            fallbackLeft_ = group_.fallbackLength;
+        case Action::Unicode:
+            unicode(static_cast<char16_t>(parameter < 0 ? parameter + 65536 : parameter), sink);
             break;
-        }
         case Action::FallbackSize:
             group_.fallbackLength = hasParameter_ ? static_cast<int>(qBound(qint64{0}, parameter, qint64{16})) : 1;
             break;
@@ -225,90 +229,111 @@ void RtfTextReader::feed(unsigned char c, TextSink& sink) {
             return;
         }
         case State::Word:
-            if (isLetter(c)) {
-                if (word_.size() < 32) {
-                    word_ += static_cast<char>(c);
-                }
+            if (!endsWord(c, sink)) {
                 return;
-            }
-            if (c == '-' || (c >= '0' && c <= '9')) {
-                state_ = State::Parameter;
-                hasParameter_ = true;
-                negative_ = c == '-';
-                parameter_ = c == '-' ? 0 : c - '0';
-                parameterDigits_ = c == '-' ? 0 : 1;
-                return;
-            }
-            state_ = State::Text;
-            controlWord(sink);
-            if (c == ' ') {
-                return;  // the word's delimiter
             }
             break;
         case State::Parameter:
-            if (c >= '0' && c <= '9') {
-                if (parameterDigits_++ < 10) {
-                    parameter_ = parameter_ * 10 + (c - '0');
-                }
-                return;
-            }
-            state_ = State::Text;
-            controlWord(sink);
-            if (state_ == State::Binary) {
-                // \binN: the data follows the delimiting space, or starts right here.
-                if (c == ' ') {
-                    return;
-                }
-                feed(c, sink);
-                return;
-            }
-            if (c == ' ') {
+            if (!endsParameter(c, sink)) {
                 return;
             }
             break;
         case State::Backslash:
             state_ = State::Text;
-            if (isLetter(c)) {
-                state_ = State::Word;
-                word_.assign(1, static_cast<char>(c));
-                hasParameter_ = false;
-                negative_ = false;
-                parameter_ = 0;
-                return;
-            }
-            switch (c) {
-                case '\'':
-                    state_ = State::Hex1;
-                    return;
-                case '*':
-                    starPending_ = true;
-                    return;
-                case '\\':
-                case '{':
-                case '}':
-                    character(c, sink);
-                    return;
-                case '~':
-                    character(0x00A0, sink);
-                    return;
-                case '_':
-                    character(U'-', sink);
-                    return;
-                case '\r':
-                case '\n':
-                    fallbackLeft_ = 0;
-                    gap(sink);
-                    return;
-                default:
-                    // "\-" (optional hyphen), "\:", "\|" show nothing.
-                    if (fallbackLeft_ > 0) {
-                        --fallbackLeft_;
-                    }
-                    return;
-            }
+            afterBackslash(c, sink);
+            return;
         case State::Text:
             break;
     }
+    text(c, sink);
+}
+
+// A letter goes on with the control word's name, a digit or '-' starts its parameter;
+// anything else ends it. True where `c` is then read as text: it is not the space that
+// closes the word.
+bool RtfTextReader::endsWord(unsigned char c, TextSink& sink) {
+    if (isLetter(c)) {
+        if (word_.size() < 32) {
+            word_ += static_cast<char>(c);
+        }
+        return false;
+    }
+    if (c == '-' || (c >= '0' && c <= '9')) {
+        state_ = State::Parameter;
+        hasParameter_ = true;
+        negative_ = c == '-';
+        parameter_ = c == '-' ? 0 : c - '0';
+        parameterDigits_ = c == '-' ? 0 : 1;
+        return false;
+    }
+    state_ = State::Text;
+    controlWord(sink);
+    return c != ' ';
+}
+
+// Digits go on with the parameter; anything else ends the control word. True where `c`
+// is then read as text.
+bool RtfTextReader::endsParameter(unsigned char c, TextSink& sink) {
+    if (c >= '0' && c <= '9') {
+        if (parameterDigits_++ < 10) {
+            parameter_ = parameter_ * 10 + (c - '0');
+        }
+        return false;
+    }
+    state_ = State::Text;
+    controlWord(sink);
+    if (state_ == State::Binary && c != ' ') {
+        // \binN: the data follows the delimiting space, or starts right here.
+        feed(c, sink);
+        return false;
+    }
+    return c != ' ';
+}
+
+// What follows a backslash: a control word's first letter, or a control symbol.
+void RtfTextReader::afterBackslash(unsigned char c, TextSink& sink) {
+    if (isLetter(c)) {
+        state_ = State::Word;
+        word_.assign(1, static_cast<char>(c));
+        hasParameter_ = false;
+        negative_ = false;
+        parameter_ = 0;
+        return;
+    }
+    switch (c) {
+        case '\'':
+            state_ = State::Hex1;
+            return;
+        case '*':
+            starPending_ = true;
+            return;
+        case '\\':
+        case '{':
+        case '}':
+            character(c, sink);
+            return;
+        case '~':
+            character(0x00A0, sink);
+            return;
+        case '_':
+            character(U'-', sink);
+            return;
+        case '\r':
+        case '\n':
+            fallbackLeft_ = 0;
+            gap(sink);
+            return;
+        default:
+            // "\-" (optional hyphen), "\:", "\|" show nothing.
+            if (fallbackLeft_ > 0) {
+                --fallbackLeft_;
+            }
+            return;
+    }
+}
+
+// A byte outside any control word: a group's bounds, a backslash, or text.
+void RtfTextReader::text(unsigned char c, TextSink& sink) {
     switch (c) {
         case '{':
             openGroup();
@@ -335,13 +360,13 @@ void RtfTextReader::feed(unsigned char c, TextSink& sink) {
 DocumentReader::Step RtfTextReader::finish() {
     // A file cut short ends this way; its count would pass for the whole document's.
     if (state_ == State::Binary) {
-        return fail(QStringLiteral("damaged document: binary data runs past the end of the file"));
+        return fail(DocumentErrors::damaged(QStringLiteral("binary data runs past the end of the file")));
     }
     const std::size_t open = outer_.size() + overflowDepth_;
     if (open > 0) {
-        return fail(QStringLiteral("damaged document: the file ends inside %1 open group%2")
-                        .arg(open)
-                        .arg(open == 1 ? "" : "s"));
+        return fail(DocumentErrors::damaged(QStringLiteral("the file ends inside %1 open group%2")
+                                                .arg(open)
+                                                .arg(open == 1 ? "" : "s")));
     }
     return Step::Done;
 }

@@ -24,7 +24,7 @@ public:
     explicit RtfTextReader(std::unique_ptr<ByteInput> input);
     ~RtfTextReader() override;
 
-    bool start() override { return true; }
+    Start start() override { return Start::Document; }
     Step step(TextSink& sink) override;
 
     static constexpr qint64 kPieceSize = 16 * 1024;
@@ -43,7 +43,12 @@ private:
 
     Step finish();
     void feed(unsigned char c, TextSink& sink);
+    bool endsWord(unsigned char c, TextSink& sink);
+    bool endsParameter(unsigned char c, TextSink& sink);
+    void afterBackslash(unsigned char c, TextSink& sink);
+    void text(unsigned char c, TextSink& sink);
     void controlWord(TextSink& sink);
+    void unicode(char16_t unit, TextSink& sink);
     void character(char32_t c, TextSink& sink);
     void gap(TextSink& sink);
     bool visible() const { return !group_.leftOut && !group_.hidden && !group_.deleted; }

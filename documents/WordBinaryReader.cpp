@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "documents/DocumentErrors.h"
 #include "documents/DocumentFile.h"
 #include "documents/TextSink.h"
 #include "documents/Windows1252.h"
@@ -24,9 +25,7 @@ namespace quorvane {
 
 namespace {
 
-QString damaged(const QString& what) {
-    return QStringLiteral("damaged document: ") + what;
-}
+using DocumentErrors::damaged;
 
 quint16 u16(const QByteArray& b, qsizetype at) {
     return static_cast<quint16>(static_cast<unsigned char>(b[at]) |
@@ -124,10 +123,25 @@ WordBinaryReader::WordBinaryReader(DocumentFile& file) : file_(file) {}
 
 WordBinaryReader::~WordBinaryReader() = default;
 
-bool WordBinaryReader::start() {
+DocumentReader::Start WordBinaryReader::start() {
     initialiseGsf();
     streams_ = std::make_unique<Streams>();
     gsfComplaints = 0;
+    if (!openCompoundFile()) {
+        return Start::Failed;
+    }
+    streams_->word = gsf_infile_child_by_name(streams_->compound, "WordDocument");
+    if (streams_->word == nullptr) {
+        return withoutWordStream();
+    }
+    QByteArray fib;
+    if (!readFib(fib) || !openTableStream(u16(fib, kFlagsAt)) || !readPieceTable(fib)) {
+        return Start::Failed;
+    }
+    return Start::Document;
+}
+
+bool WordBinaryReader::openCompoundFile() {
     // The very file the count checked, by a copy of its descriptor (libgsf closes it),
     // never by a name.
     const int fd = ::fcntl(static_cast<int>(file_.nativeHandle()), F_DUPFD_CLOEXEC, 0);
@@ -140,69 +154,76 @@ bool WordBinaryReader::start() {
     }
     streams_->file = stream != nullptr ? gsf_input_stdio_new_FILE("document", stream, FALSE) : nullptr;
     if (streams_->file == nullptr) {
-        return failStart(QStringLiteral("the file cannot be read"));
+        return failCheck(QStringLiteral("the file cannot be read"));
     }
     GError* error = nullptr;
     streams_->compound = gsf_infile_msole_new(streams_->file, &error);
     if (streams_->compound == nullptr) {
-        QString reason = error != nullptr ? QString::fromUtf8(error->message)
-                                          : QStringLiteral("not a compound file");
-        if (!reason.isEmpty()) {
-            reason[0] = reason[0].toLower();
-        }
+        const QString reason = error != nullptr ? DocumentErrors::fromLibrary(error->message)
+                                                : QStringLiteral("not a compound file");
         g_clear_error(&error);
-        return failStart(damaged(reason));
+        return failCheck(damaged(reason));
     }
-    streams_->word = gsf_infile_child_by_name(streams_->compound, "WordDocument");
-    if (streams_->word == nullptr) {
-        // A password-protected Word, Excel or PowerPoint 2007+ file is such a container.
-        GsfInput* encrypted = gsf_infile_child_by_name(streams_->compound, "EncryptedPackage");
-        if (encrypted != nullptr) {
-            g_object_unref(encrypted);
-            return failStart(QStringLiteral("encrypted document"));
-        }
-        if (gsfComplaints > 0) {
-            return failStart(damaged(QStringLiteral("the compound file's directory is broken")));
-        }
-        otherCompoundFile_ = true;
-        return failStart(QStringLiteral("not a document"));
+    return true;
+}
+
+// A compound file with no Word text in it: another program's file (a spreadsheet, a
+// presentation) counts as its bytes, unless it is sealed or its directory is broken.
+DocumentReader::Start WordBinaryReader::withoutWordStream() {
+    // A password-protected Word, Excel or PowerPoint 2007+ file is such a container.
+    GsfInput* encrypted = gsf_infile_child_by_name(streams_->compound, "EncryptedPackage");
+    if (encrypted != nullptr) {
+        g_object_unref(encrypted);
+        return failStart(DocumentErrors::encrypted());
     }
+    if (gsfComplaints > 0) {
+        return failStart(damaged(QStringLiteral("the compound file's directory is broken")));
+    }
+    return Start::NotADocument;
+}
+
+// The File Information Block, which opens the WordDocument stream: it must be a Word 97
+// or later document saved in the clear.
+bool WordBinaryReader::readFib(QByteArray& fib) {
     if (!readsToItsEnd(streams_->word)) {
-        return failStart(damaged(
+        return failCheck(damaged(
             QStringLiteral("the WordDocument stream's sector chain loops or ends early")));
     }
-    QByteArray fib;
     const qint64 fibSize = qMin<qint64>(gsf_input_size(streams_->word), 4096);
     if (fibSize < 0x22 || !readAt(streams_->word, 0, fibSize, fib)) {
-        return failStart(damaged(QStringLiteral("the WordDocument stream is too short")));
+        return failCheck(damaged(QStringLiteral("the WordDocument stream is too short")));
     }
     if (u16(fib, 0) != kWordSignature) {
-        return failStart(damaged(QStringLiteral("no Word document signature")));
+        return failCheck(damaged(QStringLiteral("no Word document signature")));
     }
     if (u16(fib, 2) < kWord97) {
-        return failStart(QStringLiteral("unsupported document: Word 95 or earlier"));
+        return failCheck(DocumentErrors::unsupported(QStringLiteral("Word 95 or earlier")));
     }
-    const quint16 flags = u16(fib, kFlagsAt);
-    if ((flags & (kEncrypted | kObfuscated)) != 0) {
-        return failStart(QStringLiteral("encrypted document"));
+    if ((u16(fib, kFlagsAt) & (kEncrypted | kObfuscated)) != 0) {
+        return failCheck(DocumentErrors::encrypted());
     }
+    return true;
+}
+
+// The table stream, 0Table or 1Table as the flags say, where the piece table lies.
+bool WordBinaryReader::openTableStream(quint16 flags) {
     streams_->table = gsf_infile_child_by_name(
         streams_->compound, (flags & kTableStreamOne) != 0 ? "1Table" : "0Table");
     if (streams_->table == nullptr) {
-        return failStart(damaged(gsfComplaints > 0
+        return failCheck(damaged(gsfComplaints > 0
                                      ? QStringLiteral("the compound file's directory is broken")
                                      : QStringLiteral("the table stream is missing")));
     }
     if (!readsToItsEnd(streams_->table)) {
-        return failStart(
+        return failCheck(
             damaged(QStringLiteral("the table stream's sector chain loops or ends early")));
     }
-    return readPieceTable(fib);
+    return true;
 }
 
 bool WordBinaryReader::readPieceTable(const QByteArray& fib) {
     const auto tooShort = [this] {
-        return failStart(damaged(QStringLiteral("the File Information Block is cut short")));
+        return failCheck(damaged(QStringLiteral("the File Information Block is cut short")));
     };
     // FibBase (32 bytes), then three arrays each led by its length.
     qsizetype at = 32;
@@ -230,11 +251,11 @@ bool WordBinaryReader::readPieceTable(const QByteArray& fib) {
     const quint32 fcClx = u32(fib, pairsAt + kClxPair * 8);
     const quint32 lcbClx = u32(fib, pairsAt + kClxPair * 8 + 4);
     if (lcbClx == 0 || lcbClx > kMaxClx) {
-        return failStart(damaged(QStringLiteral("no piece table")));
+        return failCheck(damaged(QStringLiteral("no piece table")));
     }
     QByteArray clx;
     if (!readAt(streams_->table, fcClx, lcbClx, clx)) {
-        return failStart(damaged(QStringLiteral("the piece table lies past the table stream")));
+        return failCheck(damaged(QStringLiteral("the piece table lies past the table stream")));
     }
     return readPieces(clx) && readStories(fib, longs);
 }
@@ -250,7 +271,7 @@ bool WordBinaryReader::readFormattingBins(quint32 at, quint32 size) {
     // Each page is one of the stream's own: more of them than it has pages would read
     // the same pages over and over.
     if (n > wordSize_ / kPageSize) {
-        return failStart(damaged(
+        return failCheck(damaged(
             QStringLiteral("more formatting pages than the WordDocument stream holds")));
     }
     formattingPages_.reserve(static_cast<std::size_t>(n));
@@ -265,21 +286,21 @@ bool WordBinaryReader::readPieces(const QByteArray& clx) {
     qsizetype i = 0;
     while (i < clx.size() && clx[i] == 0x01) {
         if (i + 3 > clx.size()) {
-            return failStart(damaged(QStringLiteral("the piece table is cut short")));
+            return failCheck(damaged(QStringLiteral("the piece table is cut short")));
         }
         const auto size = static_cast<qint16>(u16(clx, i + 1));
         if (size < 0) {
-            return failStart(damaged(QStringLiteral("the piece table has a negative length")));
+            return failCheck(damaged(QStringLiteral("the piece table has a negative length")));
         }
         i += 3 + size;
     }
     if (i + 5 > clx.size() || clx[i] != 0x02) {
-        return failStart(damaged(QStringLiteral("the piece table is malformed")));
+        return failCheck(damaged(QStringLiteral("the piece table is malformed")));
     }
     const quint32 lcb = u32(clx, i + 1);
     const qsizetype plc = i + 5;
     if (lcb < 4 || plc + qsizetype{lcb} > clx.size() || (lcb - 4) % 12 != 0) {
-        return failStart(damaged(QStringLiteral("the piece table is malformed")));
+        return failCheck(damaged(QStringLiteral("the piece table is malformed")));
     }
     const qsizetype n = (lcb - 4) / 12;
     cps_.resize(static_cast<std::size_t>(n + 1));
@@ -292,19 +313,19 @@ bool WordBinaryReader::readPieces(const QByteArray& clx) {
         cps_[k + 1] = u32(clx, plc + (k + 1) * 4);
         fcs_[k] = u32(clx, plc + (n + 1) * 4 + k * 8 + 2);
         if (cps_[k + 1] < cps_[k]) {
-            return failStart(damaged(QStringLiteral("a piece of the text has a negative length")));
+            return failCheck(damaged(QStringLiteral("a piece of the text has a negative length")));
         }
         const bool compressed = (fcs_[k] & 0x40000000u) != 0;
         const qint64 offset = compressed ? (fcs_[k] & 0x3FFFFFFFu) / 2 : (fcs_[k] & 0x3FFFFFFFu);
         const qint64 length = qint64{cps_[k + 1] - cps_[k]} * (compressed ? 1 : 2);
         if (offset + length > wordSize_) {
-            return failStart(
+            return failCheck(
                 damaged(QStringLiteral("a piece of the text lies past the WordDocument stream")));
         }
         bytes += length;
     }
     if (bytes > wordSize_) {
-        return failStart(
+        return failCheck(
             damaged(QStringLiteral("the pieces hold more text than the WordDocument stream")));
     }
     return true;
@@ -320,7 +341,7 @@ bool WordBinaryReader::readStories(const QByteArray& fib, qsizetype longs) {
     const qint64 endnotes = footnotes + ccpFtn + ccpHdd + ccpMcr + ccpAtn;
     const qint64 textBoxes = endnotes + ccpEdn;
     if (textBoxes + ccpTxbx > qint64{cps_.back()}) {
-        return failStart(damaged(QStringLiteral("the piece table does not cover the text")));
+        return failCheck(damaged(QStringLiteral("the piece table does not cover the text")));
     }
     const auto cp = [](qint64 v) { return static_cast<quint32>(v); };
     ranges_ = {{0, cp(ccpText)},
@@ -344,43 +365,9 @@ bool WordBinaryReader::readFormattingPages(std::size_t count) {
         }
         for (int r = 0; r < runs; ++r) {
             const int at = static_cast<unsigned char>(page[(runs + 1) * 4 + r]) * 2;
-            if (at == 0 || at >= kPageSize - 1) {
-                continue;  // the default formatting
-            }
-            const int size = static_cast<unsigned char>(page[at]);
-            const int end = qMin<int>(at + 1 + size, kPageSize - 1);
-            bool unseen = false;
-            // Each property: its two-byte code, then an operand whose size the code tells.
-            for (int i = at + 1; i + 2 <= end;) {
-                const quint16 sprm = u16(page, i);
-                i += 2;
-                int operand = 0;
-                switch (sprm >> 13) {
-                    case 0:
-                    case 1: operand = 1; break;
-                    case 2:
-                    case 4:
-                    case 5: operand = 2; break;
-                    case 3: operand = 4; break;
-                    case 7: operand = 3; break;
-                    default: operand = i < end ? 1 + static_cast<unsigned char>(page[i]) : 1; break;
-                }
-                if ((sprm == kSprmDeleted || sprm == kSprmHidden) && i < end) {
-                    // 1 on; 0x81 "the opposite of the style", taken as on as styles are
-                    // not read.
-                    const auto value = static_cast<unsigned char>(page[i]);
-                    unseen = unseen || value == 0x01 || value == 0x81;
-                }
-                i += operand;
-            }
-            if (unseen && unseen_.size() < kMaxUnseenRuns) {
-                const quint32 from = u32(page, r * 4);
-                const quint32 to = u32(page, (r + 1) * 4);
-                if (!unseen_.empty() && unseen_.back().to == from) {
-                    unseen_.back().to = to;
-                } else if (to > from) {
-                    unseen_.push_back({from, to});
-                }
+            // Offset 0 is the default formatting.
+            if (at != 0 && at < kPageSize - 1 && hidesRun(page, at)) {
+                addUnseen(u32(page, r * 4), u32(page, (r + 1) * 4));
             }
         }
     }
@@ -389,6 +376,50 @@ bool WordBinaryReader::readFormattingPages(std::size_t count) {
                   [](const Range& a, const Range& b) { return a.from < b.from; });
     }
     return true;
+}
+
+// Whether the character properties at `at` of a formatting page mark their run deleted
+// or hidden.
+bool WordBinaryReader::hidesRun(const QByteArray& page, int at) {
+    const int size = static_cast<unsigned char>(page[at]);
+    const int end = qMin<int>(at + 1 + size, kPageSize - 1);
+    bool unseen = false;
+    // Each property: its two-byte code, then an operand whose size the code tells.
+    for (int i = at + 1; i + 2 <= end;) {
+        const quint16 sprm = u16(page, i);
+        i += 2;
+        int operand = 0;
+        switch (sprm >> 13) {
+            case 0:
+            case 1: operand = 1; break;
+            case 2:
+            case 4:
+            case 5: operand = 2; break;
+            case 3: operand = 4; break;
+            case 7: operand = 3; break;
+            default: operand = i < end ? 1 + static_cast<unsigned char>(page[i]) : 1; break;
+        }
+        if ((sprm == kSprmDeleted || sprm == kSprmHidden) && i < end) {
+            // 1 on; 0x81 "the opposite of the style", taken as on as styles are not read.
+            const auto value = static_cast<unsigned char>(page[i]);
+            unseen = unseen || value == 0x01 || value == 0x81;
+        }
+        i += operand;
+    }
+    return unseen;
+}
+
+// Keeps a run of the WordDocument stream out of sight, joined to the one before where
+// they meet, up to a bound on the runs kept.
+void WordBinaryReader::addUnseen(quint32 from, quint32 to) {
+    if (unseen_.size() >= kMaxUnseenRuns) {
+        return;
+    }
+    if (!unseen_.empty() && unseen_.back().to == from) {
+        unseen_.back().to = to;
+    } else if (to > from) {
+        unseen_.push_back({from, to});
+    }
 }
 
 void WordBinaryReader::character(char32_t c, TextSink& sink) {
@@ -444,16 +475,7 @@ DocumentReader::Step WordBinaryReader::step(TextSink& sink) {
         }
         return Step::More;
     }
-    while (range_ < ranges_.size() && cp_ >= ranges_[range_].to) {
-        ++range_;
-        if (range_ < ranges_.size()) {
-            cp_ = ranges_[range_].from;
-            // A story's text never joins the one before it, nor its fields.
-            fields_.clear();
-            instructionsOpen_ = 0;
-            sink.gap();
-        }
-    }
+    moveToStory(sink);
     if (range_ >= ranges_.size()) {
         return Step::Done;
     }
@@ -477,7 +499,32 @@ DocumentReader::Step WordBinaryReader::step(TextSink& sink) {
     if (!readAt(streams_->word, offset, count * width, buffer_)) {
         return fail(damaged(QStringLiteral("the text lies past the WordDocument stream")));
     }
+    decode(offset, count, width, sink);
+    cp_ += count;
+    return Step::More;
+}
+
+// Past the end of a story, on to the next one that has text left.
+void WordBinaryReader::moveToStory(TextSink& sink) {
+    while (range_ < ranges_.size() && cp_ >= ranges_[range_].to) {
+        ++range_;
+        if (range_ < ranges_.size()) {
+            cp_ = ranges_[range_].from;
+            // A story's text never joins the one before it, nor its fields.
+            fields_.clear();
+            instructionsOpen_ = 0;
+            sink.gap();
+        }
+    }
+}
+
+// The `count` characters in buffer_, `width` bytes each, read from `offset` of the
+// WordDocument stream: those in unseen runs are left out.
+void WordBinaryReader::decode(qint64 offset, quint32 count, qint64 width, TextSink& sink) {
     const auto* b = reinterpret_cast<const unsigned char*>(buffer_.constData());
+    const auto unitAt = [&](quint32 k) {
+        return width == 1 ? char16_t{b[k]} : static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
+    };
     // The first unseen run that ends past this piece's start.
     auto unseen = std::upper_bound(unseen_.begin(), unseen_.end(), static_cast<quint32>(offset),
                                    [](quint32 at, const Range& r) { return at < r.to; });
@@ -486,32 +533,31 @@ DocumentReader::Step WordBinaryReader::step(TextSink& sink) {
         while (unseen != unseen_.end() && unseen->to <= at) {
             ++unseen;
         }
+        const char16_t unit = unitAt(k);
         if (unseen != unseen_.end() && unseen->from <= at) {
             // Field marks count even in an unseen run, so fields stay paired.
-            const char16_t unit = width == 1 ? b[k] : static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
             if (unit == 0x13 || unit == 0x14 || unit == 0x15) {
                 character(unit, sink);
             }
-            continue;
-        }
-        if (width == 1) {
+        } else if (width == 1) {
             character(Windows1252::decode(b[k]), sink);
-            continue;
-        }
-        const char16_t unit = static_cast<char16_t>(b[2 * k] | (b[2 * k + 1] << 8));
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            highSurrogate_ = unit;
-            continue;
-        }
-        if (unit >= 0xDC00 && unit <= 0xDFFF && highSurrogate_ != 0) {
-            character(0x10000 + ((char32_t{highSurrogate_} - 0xD800) << 10) + (unit - 0xDC00), sink);
         } else {
-            character(unit, sink);
+            utf16Unit(unit, sink);
         }
-        highSurrogate_ = 0;
     }
-    cp_ += count;
-    return Step::More;
+}
+
+void WordBinaryReader::utf16Unit(char16_t unit, TextSink& sink) {
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        highSurrogate_ = unit;
+        return;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF && highSurrogate_ != 0) {
+        character(0x10000 + ((char32_t{highSurrogate_} - 0xD800) << 10) + (unit - 0xDC00), sink);
+    } else {
+        character(unit, sink);
+    }
+    highSurrogate_ = 0;
 }
 
 }  // namespace quorvane

@@ -23,12 +23,9 @@ public:
     explicit WordBinaryReader(DocumentFile& file);
     ~WordBinaryReader() override;
 
-    bool start() override;
+    // A compound file that is no Word document (a spreadsheet, a presentation) is not one.
+    Start start() override;
     Step step(TextSink& sink) override;
-
-    // After start(): a compound file that is no Word document (a spreadsheet, a
-    // presentation), counted as its bytes.
-    bool isOtherCompoundFile() const { return otherCompoundFile_; }
 
     // The text one step reads at most, in bytes.
     static constexpr qint64 kPieceSize = 32 * 1024;
@@ -45,11 +42,20 @@ private:
         quint32 to;
     };
 
+    bool openCompoundFile();
+    Start withoutWordStream();
+    bool readFib(QByteArray& fib);
+    bool openTableStream(quint16 flags);
     bool readPieceTable(const QByteArray& fib);
     bool readFormattingBins(quint32 at, quint32 size);
     bool readPieces(const QByteArray& clx);
     bool readStories(const QByteArray& fib, qsizetype longs);
     bool readFormattingPages(std::size_t count);
+    static bool hidesRun(const QByteArray& page, int at);
+    void addUnseen(quint32 from, quint32 to);
+    void moveToStory(TextSink& sink);
+    void decode(qint64 offset, quint32 count, qint64 width, TextSink& sink);
+    void utf16Unit(char16_t unit, TextSink& sink);
     void character(char32_t c, TextSink& sink);
 
     DocumentFile& file_;
@@ -72,7 +78,6 @@ private:
     std::vector<bool> fields_;
     int instructionsOpen_ = 0;
     char16_t highSurrogate_ = 0;
-    bool otherCompoundFile_ = false;
 };
 
 }  // namespace quorvane

@@ -1,6 +1,7 @@
 #include "documents/XmlPartReader.h"
 
 #include "documents/ByteInput.h"
+#include "documents/DocumentErrors.h"
 #include "documents/TextSink.h"
 #include "documents/XmlPartRules.h"
 
@@ -40,100 +41,126 @@ bool XmlPartReader::Guard::pass(const char* data, qsizetype size, QByteArray& ou
     out.reserve(out.size() + size + (size / kTextPiece + 2) * 16);
     for (qsizetype i = 0; i < size; ++i) {
         const char c = data[i];
-        const auto u = static_cast<unsigned char>(c);
-        // A cut goes only where a character starts, outside a reference like "&amp;".
-        const bool boundary = u < 0x80 || u >= 0xC0;
         if (state_ != State::Text && state_ != State::CData && ++markup_ > kMostMarkup) {
             return refuse(reason, QStringLiteral("holds markup of over a megabyte"));
         }
-        switch (state_) {
-            case State::Text:
-                if (c == '<') {
-                    state_ = State::Open;
-                    markup_ = 0;
-                    break;
-                }
-                if (run_ >= kTextPiece && boundary && !inReference_) {
-                    out += "<!---->";  // the parser gives out the text before it
-                    run_ = 0;
-                }
-                ++run_;
-                inReference_ = c == '&' || (inReference_ && c != ';');
-                break;
-            case State::Open:
-                bang_.clear();
-                closing_ = 0;
-                state_ = c == '!' ? State::Bang : c == '?' ? State::Pi : State::Tag;
-                if (c == '>') {
-                    state_ = State::Text;
-                }
-                break;
-            case State::Bang:
-                bang_ += c;
-                if (bang_ == "--") {
-                    state_ = State::Comment;
-                } else if (bang_ == "[CDATA[") {
-                    state_ = State::CData;
-                    run_ = 0;
-                } else if (!QByteArrayView("[CDATA[").startsWith(bang_) &&
-                           !QByteArrayView("--").startsWith(bang_)) {
-                    state_ = State::Doctype;
-                }
-                break;
-            case State::Doctype:
-                // An internal subset is where entities are declared.
-                if (c == '[') {
-                    return refuse(reason, QStringLiteral("declares entities"));
-                }
-                if (c == '>') {
-                    return refuse(reason, QStringLiteral("declares a DTD"));
-                }
-                break;
-            case State::Tag:
-                if (c == '"' || c == '\'') {
-                    state_ = State::Quoted;
-                    quote_ = c;
-                } else if (c == '>') {
-                    state_ = State::Text;
-                    run_ = 0;
-                    inReference_ = false;
-                }
-                break;
-            case State::Quoted:
-                if (c == quote_) {
-                    state_ = State::Tag;
-                }
-                break;
-            case State::Comment:
-                closing_ = c == '-' ? qMin(closing_ + 1, 2) : c == '>' && closing_ == 2 ? 3 : 0;
-                if (closing_ == 3) {
-                    state_ = State::Text;
-                    run_ = 0;
-                }
-                break;
-            case State::Pi:
-                closing_ = c == '?' ? 1 : c == '>' && closing_ == 1 ? 2 : 0;
-                if (closing_ == 2) {
-                    state_ = State::Text;
-                    run_ = 0;
-                }
-                break;
-            case State::CData:
-                if (run_ >= kTextPiece && boundary && c != ']' && c != '>') {
-                    out += "]]><![CDATA[";
-                    run_ = 0;
-                }
-                ++run_;
-                closing_ = c == ']' ? qMin(closing_ + 1, 2) : c == '>' && closing_ == 2 ? 3 : 0;
-                if (closing_ == 3) {
-                    state_ = State::Text;
-                    run_ = 0;
-                }
-                break;
+        if (!take(c, out, reason)) {
+            return false;
         }
         out += c;
     }
     return true;
+}
+
+// Moves on by one byte, `c`, writing any cut it needs before it to `out`.
+bool XmlPartReader::Guard::take(char c, QByteArray& out, QString& reason) {
+    // A cut goes only where a character starts, outside a reference like "&amp;".
+    const auto u = static_cast<unsigned char>(c);
+    const bool boundary = u < 0x80 || u >= 0xC0;
+    switch (state_) {
+        case State::Text:
+            text(c, boundary, out);
+            break;
+        case State::Open:
+            bang_.clear();
+            closing_ = 0;
+            state_ = c == '!' ? State::Bang : c == '?' ? State::Pi : c == '>' ? State::Text
+                                                                             : State::Tag;
+            break;
+        case State::Bang:
+            bang(c);
+            break;
+        case State::Doctype:
+            // An internal subset is where entities are declared.
+            if (c == '[') {
+                return refuse(reason, QStringLiteral("declares entities"));
+            }
+            if (c == '>') {
+                return refuse(reason, QStringLiteral("declares a DTD"));
+            }
+            break;
+        case State::Tag:
+            tag(c);
+            break;
+        case State::Quoted:
+            if (c == quote_) {
+                state_ = State::Tag;
+            }
+            break;
+        case State::Comment:
+            closeAfter(c, '-');
+            break;
+        case State::Pi:
+            closing_ = c == '?' ? 1 : c == '>' && closing_ == 1 ? 2 : 0;
+            if (closing_ == 2) {
+                toText();
+            }
+            break;
+        case State::CData:
+            cdata(c, boundary, out);
+            break;
+    }
+    return true;
+}
+
+void XmlPartReader::Guard::text(char c, bool boundary, QByteArray& out) {
+    if (c == '<') {
+        state_ = State::Open;
+        markup_ = 0;
+        return;
+    }
+    if (run_ >= kTextPiece && boundary && !inReference_) {
+        out += "<!---->";  // the parser gives out the text before it
+        run_ = 0;
+    }
+    ++run_;
+    inReference_ = c == '&' || (inReference_ && c != ';');
+}
+
+// What follows "<!": a comment, a CDATA section, or else a DOCTYPE.
+void XmlPartReader::Guard::bang(char c) {
+    bang_ += c;
+    if (bang_ == "--") {
+        state_ = State::Comment;
+    } else if (bang_ == "[CDATA[") {
+        state_ = State::CData;
+        run_ = 0;
+    } else if (!QByteArrayView("[CDATA[").startsWith(bang_) &&
+               !QByteArrayView("--").startsWith(bang_)) {
+        state_ = State::Doctype;
+    }
+}
+
+void XmlPartReader::Guard::tag(char c) {
+    if (c == '"' || c == '\'') {
+        state_ = State::Quoted;
+        quote_ = c;
+    } else if (c == '>') {
+        toText();
+        inReference_ = false;
+    }
+}
+
+void XmlPartReader::Guard::cdata(char c, bool boundary, QByteArray& out) {
+    if (run_ >= kTextPiece && boundary && c != ']' && c != '>') {
+        out += "]]><![CDATA[";
+        run_ = 0;
+    }
+    ++run_;
+    closeAfter(c, ']');
+}
+
+// Comments end at "-->" and CDATA sections at "]]>": two of `mark`, then '>'.
+void XmlPartReader::Guard::closeAfter(char c, char mark) {
+    closing_ = c == mark ? qMin(closing_ + 1, 2) : c == '>' && closing_ == 2 ? 3 : 0;
+    if (closing_ == 3) {
+        toText();
+    }
+}
+
+void XmlPartReader::Guard::toText() {
+    state_ = State::Text;
+    run_ = 0;
 }
 
 XmlPartReader::XmlPartReader(QString name, std::unique_ptr<ByteInput> input, XmlPartRules& rules)
@@ -146,7 +173,7 @@ XmlPartReader::XmlPartReader(QString name, std::unique_ptr<ByteInput> input, Xml
 XmlPartReader::~XmlPartReader() = default;
 
 DocumentReader::Step XmlPartReader::damaged(const QString& what) {
-    error_ = QStringLiteral("damaged document: %1: %2").arg(name_, what);
+    error_ = DocumentErrors::damagedPart(name_, what);
     return DocumentReader::Step::Failed;
 }
 
@@ -155,12 +182,21 @@ DocumentReader::Step XmlPartReader::refused() {
     return DocumentReader::Step::Failed;
 }
 
-// Hands the parser the next piece of the part.
-DocumentReader::Step XmlPartReader::feed() {
+// The next piece of the part into piece_: how many bytes, 0 at its end, -1 on failure
+// (the reason kept).
+qint64 XmlPartReader::readPiece() {
     piece_.resize(kPieceSize);
     const qint64 got = input_->read(piece_.data(), kPieceSize);
     if (got < 0) {
         error_ = input_->errorString();
+    }
+    return got;
+}
+
+// Hands the parser the next piece of the part.
+DocumentReader::Step XmlPartReader::feed() {
+    const qint64 got = readPiece();
+    if (got < 0) {
         return DocumentReader::Step::Failed;
     }
     if (got == 0) {
@@ -171,7 +207,7 @@ DocumentReader::Step XmlPartReader::feed() {
     QString reason;
     if (!guard_.pass(piece_.constData(), got, guarded_, reason)) {
         // Said so because that is the reason people look for.
-        error_ = QStringLiteral("damaged document: %1 (%2)").arg(reason, name_);
+        error_ = DocumentErrors::damagedIn(reason, name_);
         return DocumentReader::Step::Failed;
     }
     xml_.addData(guarded_);
@@ -190,84 +226,97 @@ DocumentReader::Step XmlPartReader::step(TextSink& sink) {
     }
     if (documentEnded_) {
         // The rest of the part is read to its end, where the archive checks its checksum.
-        piece_.resize(kPieceSize);
-        const qint64 got = input_->read(piece_.data(), kPieceSize);
-        if (got < 0) {
-            error_ = input_->errorString();
-            return DocumentReader::Step::Failed;
-        }
-        return got == 0 ? DocumentReader::Step::Done : DocumentReader::Step::More;
+        const qint64 got = readPiece();
+        return got < 0    ? DocumentReader::Step::Failed
+               : got == 0 ? DocumentReader::Step::Done
+                          : DocumentReader::Step::More;
     }
     for (;;) {
-        const QXmlStreamReader::TokenType token = xml_.readNext();
-        switch (token) {
-            case QXmlStreamReader::StartElement:
-                if (++depth_ > kMostDepth) {
-                    return damaged(QStringLiteral("elements nest more than %1 deep").arg(kMostDepth));
-                }
-                sawRoot_ = true;
-                if (skipUntilDepth_ < 0 &&
-                    rules_.start(xml_, sink) == XmlPartRules::Visit::Skip) {
-                    skipUntilDepth_ = depth_;
-                }
-                break;
-            case QXmlStreamReader::EndElement:
-                if (skipUntilDepth_ == depth_) {
-                    skipUntilDepth_ = -1;
-                } else if (skipUntilDepth_ < 0) {
-                    rules_.end(xml_, sink);
-                }
-                --depth_;
-                // Held-back text goes out before anything that follows it.
-                if (rules_.drain(sink) || sink.available() >= kStepOutput) {
-                    return DocumentReader::Step::More;
-                }
-                if (!rules_.errorString().isEmpty()) {
-                    return refused();
-                }
-                break;
-            case QXmlStreamReader::Characters:
-                if (skipUntilDepth_ < 0 && depth_ > 0) {
-                    rules_.characters(xml_, sink);
-                    if (sink.available() >= kStepOutput) {
-                        return DocumentReader::Step::More;
-                    }
-                }
-                break;
-            case QXmlStreamReader::DTD:
-                error_ = QStringLiteral("damaged document: declares entities (%1)").arg(name_);
-                return DocumentReader::Step::Failed;
-            case QXmlStreamReader::EndDocument:
-                if (inputEnded_) {
-                    return DocumentReader::Step::Done;
-                }
-                documentEnded_ = true;
-                return DocumentReader::Step::More;
-            case QXmlStreamReader::Invalid:
-                if (xml_.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
-                    return damaged(xml_.errorString());
-                }
-                if (inputEnded_) {
-                    if (sawRoot_ && depth_ == 0) {
-                        return DocumentReader::Step::Done;
-                    }
-                    return damaged(QStringLiteral("the part ends too early"));
-                }
-                {
-                    const DocumentReader::Step fed = feed();
-                    if (fed == DocumentReader::Step::Failed) {
-                        return fed;
-                    }
-                    if (fed == DocumentReader::Step::Done) {
-                        continue;  // one more pass tells a complete part from a cut one
-                    }
-                }
-                // One piece per step: the caller hands control back in between.
-                return DocumentReader::Step::More;
-            default:
-                break;
+        if (const std::optional<DocumentReader::Step> step = token(xml_.readNext(), sink)) {
+            return *step;
         }
     }
+}
+
+// Handles what the parser read: a step's outcome where the step ends with it, none where
+// the parser is to read on.
+std::optional<DocumentReader::Step> XmlPartReader::token(QXmlStreamReader::TokenType type,
+                                                         TextSink& sink) {
+    switch (type) {
+        case QXmlStreamReader::StartElement:
+            return startElement(sink);
+        case QXmlStreamReader::EndElement:
+            return endElement(sink);
+        case QXmlStreamReader::Characters:
+            if (skipUntilDepth_ < 0 && depth_ > 0) {
+                rules_.characters(xml_, sink);
+                if (sink.available() >= kStepOutput) {
+                    return DocumentReader::Step::More;
+                }
+            }
+            return std::nullopt;
+        case QXmlStreamReader::DTD:
+            error_ = DocumentErrors::declaresEntities(name_);
+            return DocumentReader::Step::Failed;
+        case QXmlStreamReader::EndDocument:
+            if (inputEnded_) {
+                return DocumentReader::Step::Done;
+            }
+            documentEnded_ = true;
+            return DocumentReader::Step::More;
+        case QXmlStreamReader::Invalid:
+            return outOfInput();
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<DocumentReader::Step> XmlPartReader::startElement(TextSink& sink) {
+    if (++depth_ > kMostDepth) {
+        return damaged(QStringLiteral("elements nest more than %1 deep").arg(kMostDepth));
+    }
+    sawRoot_ = true;
+    if (skipUntilDepth_ < 0 && rules_.start(xml_, sink) == XmlPartRules::Visit::Skip) {
+        skipUntilDepth_ = depth_;
+    }
+    return std::nullopt;
+}
+
+std::optional<DocumentReader::Step> XmlPartReader::endElement(TextSink& sink) {
+    if (skipUntilDepth_ == depth_) {
+        skipUntilDepth_ = -1;
+    } else if (skipUntilDepth_ < 0) {
+        rules_.end(xml_, sink);
+    }
+    --depth_;
+    // Held-back text goes out before anything that follows it.
+    if (rules_.drain(sink) || sink.available() >= kStepOutput) {
+        return DocumentReader::Step::More;
+    }
+    if (!rules_.errorString().isEmpty()) {
+        return refused();
+    }
+    return std::nullopt;
+}
+
+// The parser stopped: at an error in the part, or where the input given to it so far
+// ends, when it is handed the next piece.
+std::optional<DocumentReader::Step> XmlPartReader::outOfInput() {
+    if (xml_.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
+        return damaged(xml_.errorString());
+    }
+    if (inputEnded_) {
+        if (sawRoot_ && depth_ == 0) {
+            return DocumentReader::Step::Done;
+        }
+        return damaged(QStringLiteral("the part ends too early"));
+    }
+    const DocumentReader::Step fed = feed();
+    if (fed == DocumentReader::Step::Done) {
+        return std::nullopt;  // one more pass tells a complete part from a cut one
+    }
+    // Failed, or More: one piece per step, and the caller hands control back in between.
+    return fed;
 }
 
 }  // namespace quorvane

@@ -5,6 +5,7 @@
 #include <QXmlStreamReader>
 
 #include <memory>
+#include <optional>
 
 #include "documents/DocumentReader.h"
 
@@ -40,6 +41,13 @@ public:
     private:
         enum class State : char { Text, Open, Bang, Doctype, Tag, Quoted, Comment, CData, Pi };
         bool refuse(QString& reason, const QString& why);
+        bool take(char c, QByteArray& out, QString& reason);
+        void text(char c, bool boundary, QByteArray& out);
+        void bang(char c);
+        void tag(char c);
+        void cdata(char c, bool boundary, QByteArray& out);
+        void closeAfter(char c, char mark);
+        void toText();
 
         State state_ = State::Text;
         bool checkedStart_ = false;
@@ -60,8 +68,13 @@ public:
 
 private:
     DocumentReader::Step damaged(const QString& what);
+    qint64 readPiece();
     DocumentReader::Step feed();
     DocumentReader::Step refused();
+    std::optional<DocumentReader::Step> token(QXmlStreamReader::TokenType type, TextSink& sink);
+    std::optional<DocumentReader::Step> startElement(TextSink& sink);
+    std::optional<DocumentReader::Step> endElement(TextSink& sink);
+    std::optional<DocumentReader::Step> outOfInput();
 
     QString name_;
     std::unique_ptr<ByteInput> input_;

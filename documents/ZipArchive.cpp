@@ -4,23 +4,16 @@
 
 #include <zip.h>
 
+#include "documents/DocumentErrors.h"
 #include "documents/DocumentFile.h"
 
 namespace quorvane {
 
 namespace {
 
-QString damaged(const QString& what) {
-    return QStringLiteral("damaged document: ") + what;
-}
-
-QString lowerFirst(const char* text) {
-    QString s = QString::fromUtf8(text);
-    if (!s.isEmpty()) {
-        s[0] = s[0].toLower();
-    }
-    return s;
-}
+using DocumentErrors::damaged;
+using DocumentErrors::damagedPart;
+using DocumentErrors::fromLibrary;
 
 // libzip reads the archive through this, at any offset of the already checked file.
 struct SourceState {
@@ -105,7 +98,7 @@ qint64 ZipArchive::Entry::read(char* buffer, qint64 size) {
     const zip_int64_t got =
         zip_fread(file_, buffer, static_cast<zip_uint64_t>(qMin(size, qMax<qint64>(room, 1))));
     if (got < 0) {
-        return fail(damaged(name_ + QStringLiteral(": ") + lowerFirst(zip_file_strerror(file_))));
+        return fail(damagedPart(name_, fromLibrary(zip_file_strerror(file_))));
     }
     inflated_ += got;
     if (inflated_ > declaredSize_) {
@@ -136,13 +129,13 @@ bool ZipArchive::open(DocumentFile& file) {
     if (source == nullptr) {
         zip_error_fini(&state->error);
         delete state;
-        error_ = damaged(lowerFirst(zip_error_strerror(&error)));
+        error_ = damaged(fromLibrary(zip_error_strerror(&error)));
         zip_error_fini(&error);
         return false;
     }
     archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (archive_ == nullptr) {
-        error_ = damaged(lowerFirst(zip_error_strerror(&error)));
+        error_ = damaged(fromLibrary(zip_error_strerror(&error)));
         zip_source_free(source);  // frees the state too
         zip_error_fini(&error);
         return false;
@@ -207,9 +200,9 @@ std::unique_ptr<ZipArchive::Entry> ZipArchive::openEntry(const QString& name) {
         zip_error_t* error = zip_get_error(archive_);
         const int code = zip_error_code_zip(error);
         if (code == ZIP_ER_NOPASSWD || code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_ENCRNOTSUPP) {
-            error_ = QStringLiteral("encrypted document");
+            error_ = DocumentErrors::encrypted();
         } else {
-            error_ = damaged(name + QStringLiteral(": ") + lowerFirst(zip_error_strerror(error)));
+            error_ = damagedPart(name, fromLibrary(zip_error_strerror(error)));
         }
         zip_error_clear(archive_);
         return nullptr;

@@ -8,7 +8,9 @@
 
 #include <functional>
 
+#include "documents/DocumentErrors.h"
 #include "documents/HtmlTextReader.h"
+#include "documents/OfficeNames.h"
 #include "documents/OpenDocumentRules.h"
 #include "documents/PresentationRules.h"
 #include "documents/TextSink.h"
@@ -42,9 +44,7 @@ struct Relationships {
 
 namespace {
 
-QString damaged(const QString& what) {
-    return QStringLiteral("damaged document: ") + what;
-}
+using DocumentErrors::damaged;
 
 // A part named from another part: relative to that part's folder, percent-encoded.
 QString resolvePart(const QString& fromPart, const QString& target) {
@@ -81,7 +81,7 @@ bool parseSmall(ZipArchive& archive, const QString& name,
         return false;
     }
     if (declaresEntities(data)) {
-        error = QStringLiteral("damaged document: declares entities (%1)").arg(name);
+        error = DocumentErrors::declaresEntities(name);
         return false;
     }
     QXmlStreamReader xml(data);
@@ -91,24 +91,15 @@ bool parseSmall(ZipArchive& archive, const QString& name,
         if (token == QXmlStreamReader::StartElement) {
             onStart(xml);
         } else if (token == QXmlStreamReader::DTD && !xml.entityDeclarations().isEmpty()) {
-            error = QStringLiteral("damaged document: declares entities (%1)").arg(name);
+            error = DocumentErrors::declaresEntities(name);
             return false;
         }
     }
     if (xml.hasError()) {
-        error = damaged(name + QStringLiteral(": ") + xml.errorString());
+        error = DocumentErrors::damagedPart(name, xml.errorString());
         return false;
     }
     return true;
-}
-
-QString attribute(const QXmlStreamReader& xml, QStringView localName) {
-    for (const QXmlStreamAttribute& a : xml.attributes()) {
-        if (a.name() == localName) {
-            return a.value().toString();
-        }
-    }
-    return {};
 }
 
 // The r:id of an element that names a part (a slide, a sheet): the "id" attribute in a
@@ -145,15 +136,15 @@ bool relationshipsOf(ZipArchive& archive, const QString& part, Relationships& ou
         archive, relsName,
         [&](const QXmlStreamReader& xml) {
             if (xml.name() != u"Relationship" ||
-                attribute(xml, u"TargetMode").compare(u"External", Qt::CaseInsensitive) == 0) {
+                OfficeNames::attribute(xml, u"TargetMode").compare(u"External", Qt::CaseInsensitive) == 0) {
                 return;
             }
-            const QString type = attribute(xml, u"Type");
+            const QString type = OfficeNames::attribute(xml, u"Type");
             if (!isFollowed(type)) {
                 return;
             }
-            const Relationship r{attribute(xml, u"Id"), type,
-                                 resolvePart(part, attribute(xml, u"Target"))};
+            const Relationship r{OfficeNames::attribute(xml, u"Id"), type,
+                                 resolvePart(part, OfficeNames::attribute(xml, u"Target"))};
             if (!out.byId.contains(r.id)) {
                 out.byId.insert(r.id, r);
                 if (!type.endsWith(u"/slide") && !type.endsWith(u"/worksheet")) {
@@ -166,14 +157,23 @@ bool relationshipsOf(ZipArchive& archive, const QString& part, Relationships& ou
 
 }  // namespace
 
-ZipDocumentReader::ZipDocumentReader(DocumentFile& file) : file_(file) {}
+struct ZipDocumentReader::Book {
+    QString package;                   // the part that lists the pages
+    QHash<QString, QString> manifest;  // id: the page it names, empty for other items
+    QStringList spine;                 // the ids of the pages in reading order
+    QSet<QString> encrypted;           // the parts sold encrypted, in lower case
+};
+
+ZipDocumentReader::ZipDocumentReader(DocumentFile& file, bool claimsDocument)
+    : file_(file), claimsDocument_(claimsDocument) {}
 
 ZipDocumentReader::~ZipDocumentReader() = default;
 
-bool ZipDocumentReader::start() {
+DocumentReader::Start ZipDocumentReader::start() {
     if (!archive_.open(file_)) {
-        archiveUnreadable_ = true;
-        return failStart(archive_.errorString());
+        // A file that only begins the way a ZIP file does is counted as its bytes, unless
+        // its first entry or its name says it is a document.
+        return claimsDocument_ ? failStart(archive_.errorString()) : Start::NotADocument;
     }
     if (archive_.contains(QStringLiteral("mimetype"))) {
         QByteArray mimetype;
@@ -193,83 +193,90 @@ bool ZipDocumentReader::start() {
         // A package without its list of content types: Word, Excel and PowerPoint refuse one.
         return failStart(damaged(QStringLiteral("[Content_Types].xml is missing")));
     }
-    plainArchive_ = true;
-    return failStart(QStringLiteral("not a document"));
+    return Start::NotADocument;  // a plain ZIP file
 }
 
-bool ZipDocumentReader::startOpenDocument() {
+bool ZipDocumentReader::parse(const QString& name,
+                              const std::function<void(const QXmlStreamReader&)>& onStart) {
+    QString error;
+    return parseSmall(archive_, name, onStart, error) || failCheck(error);
+}
+
+DocumentReader::Start ZipDocumentReader::startOpenDocument() {
     const QString manifest = QStringLiteral("META-INF/manifest.xml");
     if (archive_.contains(manifest)) {
         bool encrypted = false;
-        QString error;
-        if (!parseSmall(archive_, manifest,
-                        [&](const QXmlStreamReader& xml) {
-                            encrypted = encrypted || xml.name() == u"encryption-data";
-                        },
-                        error)) {
-            return failStart(error);
+        if (!parse(manifest, [&](const QXmlStreamReader& xml) {
+                encrypted = encrypted || xml.name() == u"encryption-data";
+            })) {
+            return Start::Failed;
         }
         if (encrypted) {
-            return failStart(QStringLiteral("encrypted document"));
+            return failStart(DocumentErrors::encrypted());
         }
     }
     parts_.append({QStringLiteral("content.xml"), PartKind::OpenDocument});
-    return true;
+    return Start::Document;
 }
 
-bool ZipDocumentReader::startEpub() {
-    QString error;
-    QString packagePath;
-    if (!parseSmall(archive_, QStringLiteral("META-INF/container.xml"),
-                    [&](const QXmlStreamReader& xml) {
-                        if (packagePath.isEmpty() && xml.name() == u"rootfile") {
-                            packagePath = resolvePart(QString(), attribute(xml, u"full-path"));
-                        }
-                    },
-                    error)) {
-        return failStart(error);
+DocumentReader::Start ZipDocumentReader::startEpub() {
+    Book book;
+    if (!findPackage(book) || !readPackage(book) || !readEncryptedParts(book)) {
+        return Start::Failed;
     }
-    if (packagePath.isEmpty()) {
-        return failStart(damaged(QStringLiteral("the book names no package")));
+    return addPages(book);
+}
+
+// The package, where the book lists its pages, as its container names it.
+bool ZipDocumentReader::findPackage(Book& book) {
+    if (!parse(QStringLiteral("META-INF/container.xml"), [&](const QXmlStreamReader& xml) {
+            if (book.package.isEmpty() && xml.name() == u"rootfile") {
+                book.package =
+                    resolvePart(QString(), OfficeNames::attribute(xml, u"full-path"));
+            }
+        })) {
+        return false;
     }
-    QHash<QString, QString> manifest;  // id: the page it names, empty for other items
-    QStringList spine;
-    if (!parseSmall(archive_, packagePath,
-                    [&](const QXmlStreamReader& xml) {
-                        if (xml.name() == u"item") {
-                            const QString type = attribute(xml, u"media-type");
-                            manifest.insert(attribute(xml, u"id"),
-                                            type.contains(u"html")
-                                                ? resolvePart(packagePath, attribute(xml, u"href"))
-                                                : QString());
-                        } else if (xml.name() == u"itemref") {
-                            spine.append(attribute(xml, u"idref"));
-                        }
-                    },
-                    error)) {
-        return failStart(error);
-    }
-    // Books sold with copy protection list their encrypted pages here (fonts are listed
-    // too, and those do not matter).
-    QSet<QString> encrypted;  // in lower case
+    return !book.package.isEmpty() ||
+           failCheck(damaged(QStringLiteral("the book names no package")));
+}
+
+bool ZipDocumentReader::readPackage(Book& book) {
+    return parse(book.package, [&](const QXmlStreamReader& xml) {
+        if (xml.name() == u"item") {
+            const bool page = OfficeNames::attribute(xml, u"media-type").contains(u"html");
+            const QString href = OfficeNames::attribute(xml, u"href");
+            book.manifest.insert(OfficeNames::attribute(xml, u"id"),
+                                 page ? resolvePart(book.package, href) : QString());
+        } else if (xml.name() == u"itemref") {
+            book.spine.append(OfficeNames::attribute(xml, u"idref"));
+        }
+    });
+}
+
+// Books sold with copy protection list their encrypted pages in META-INF/encryption.xml
+// (fonts are listed too, and those do not matter).
+bool ZipDocumentReader::readEncryptedParts(Book& book) {
     const QString encryption = QStringLiteral("META-INF/encryption.xml");
-    if (archive_.contains(encryption) &&
-        !parseSmall(archive_, encryption,
-                    [&](const QXmlStreamReader& xml) {
-                        if (xml.name() == u"CipherReference") {
-                            encrypted.insert(resolvePart(QString(), attribute(xml, u"URI")).toLower());
-                        }
-                    },
-                    error)) {
-        return failStart(error);
-    }
-    // A page the spine names again is read once, where it first comes: books list each
-    // page once, and a spine of one page many times over would cost time without end.
+    return !archive_.contains(encryption) ||
+           parse(encryption, [&](const QXmlStreamReader& xml) {
+               if (xml.name() == u"CipherReference") {
+                   const QString uri = OfficeNames::attribute(xml, u"URI");
+                   book.encrypted.insert(resolvePart(QString(), uri).toLower());
+               }
+           });
+}
+
+// The pages in the order of the spine. A page the spine names again is read once, where
+// it first comes: books list each page once, and a spine of one page many times over
+// would cost time without end.
+DocumentReader::Start ZipDocumentReader::addPages(const Book& book) {
     QSet<QString> listed;
-    for (const QString& id : spine) {
-        const auto it = manifest.constFind(id);
-        if (it == manifest.constEnd()) {
-            return failStart(damaged(QStringLiteral("the spine names \"%1\", which the book does not hold").arg(id)));
+    for (const QString& id : book.spine) {
+        const auto it = book.manifest.constFind(id);
+        if (it == book.manifest.constEnd()) {
+            return failStart(damaged(
+                QStringLiteral("the spine names \"%1\", which the book does not hold").arg(id)));
         }
         if (it->isEmpty() || listed.contains(it->toLower())) {
             continue;  // an image or other item that is no page, or a page read already
@@ -277,29 +284,27 @@ bool ZipDocumentReader::startEpub() {
         if (!archive_.contains(*it)) {
             return failStart(damaged(*it + QStringLiteral(" is missing")));
         }
-        if (encrypted.contains(it->toLower())) {
-            return failStart(QStringLiteral("encrypted document"));
+        if (book.encrypted.contains(it->toLower())) {
+            return failStart(DocumentErrors::encrypted());
         }
         listed.insert(it->toLower());
         parts_.append({*it, PartKind::Page});
     }
-    return true;
+    return Start::Document;
 }
 
 // The parts that the ids in a main part name (sheets, slides), in its order, each once:
 // an id that names no part is a damaged document, as the office programs take it.
-bool ZipDocumentReader::addNamedParts(const QString& main, const Relationships& relationships,
-                                      QStringView element, PartKind kind) {
+DocumentReader::Start ZipDocumentReader::addNamedParts(const QString& main,
+                                                       const Relationships& relationships,
+                                                       QStringView element, PartKind kind) {
     QStringList ids;
-    QString error;
-    if (!parseSmall(archive_, main,
-                    [&](const QXmlStreamReader& xml) {
-                        if (xml.name() == element) {
-                            ids.append(relationshipId(xml));
-                        }
-                    },
-                    error)) {
-        return failStart(error);
+    if (!parse(main, [&](const QXmlStreamReader& xml) {
+            if (xml.name() == element) {
+                ids.append(relationshipId(xml));
+            }
+        })) {
+        return Start::Failed;
     }
     QSet<QString> listed;
     for (const QString& id : ids) {
@@ -316,28 +321,25 @@ bool ZipDocumentReader::addNamedParts(const QString& main, const Relationships& 
             parts_.append({part, kind});
         }
     }
-    return true;
+    return Start::Document;
 }
 
 // The main part's content type, which tells the program that wrote it.
 bool ZipDocumentReader::contentTypeOf(const QString& main, QString& contentType) {
-    QString error;
     const QString extension = main.mid(main.lastIndexOf(u'.') + 1);
     QString byExtension;
-    if (!parseSmall(archive_, QStringLiteral("[Content_Types].xml"),
-                    [&](const QXmlStreamReader& xml) {
-                        if (xml.name() == u"Override" &&
-                            resolvePart(QString(), attribute(xml, u"PartName"))
-                                    .compare(main, Qt::CaseInsensitive) == 0) {
-                            contentType = attribute(xml, u"ContentType");
-                        } else if (xml.name() == u"Default" && byExtension.isEmpty() &&
-                                   attribute(xml, u"Extension")
-                                           .compare(extension, Qt::CaseInsensitive) == 0) {
-                            byExtension = attribute(xml, u"ContentType");
-                        }
-                    },
-                    error)) {
-        return failStart(error);
+    if (!parse(QStringLiteral("[Content_Types].xml"), [&](const QXmlStreamReader& xml) {
+            if (xml.name() == u"Override" &&
+                resolvePart(QString(), OfficeNames::attribute(xml, u"PartName"))
+                        .compare(main, Qt::CaseInsensitive) == 0) {
+                contentType = OfficeNames::attribute(xml, u"ContentType");
+            } else if (xml.name() == u"Default" && byExtension.isEmpty() &&
+                       OfficeNames::attribute(xml, u"Extension")
+                               .compare(extension, Qt::CaseInsensitive) == 0) {
+                byExtension = OfficeNames::attribute(xml, u"ContentType");
+            }
+        })) {
+        return false;
     }
     if (contentType.isEmpty()) {
         contentType = byExtension;
@@ -345,7 +347,7 @@ bool ZipDocumentReader::contentTypeOf(const QString& main, QString& contentType)
     return true;
 }
 
-bool ZipDocumentReader::startOffice() {
+DocumentReader::Start ZipDocumentReader::startOffice() {
     QString error;
     Relationships relationships;
     if (!relationshipsOf(archive_, QString(), relationships, error)) {
@@ -354,67 +356,73 @@ bool ZipDocumentReader::startOffice() {
     const QString main = relationships.targetOfType(u"/officeDocument");
     if (main.isEmpty()) {
         // Other packages of the same make (XPS, 3D models) hold no office document.
-        plainArchive_ = true;
-        return failStart(QStringLiteral("not a document"));
+        return Start::NotADocument;
     }
     if (!archive_.contains(main)) {
         return failStart(damaged(main + QStringLiteral(" is missing")));
     }
     QString contentType;
     if (!contentTypeOf(main, contentType)) {
-        return false;
+        return Start::Failed;
     }
     Relationships mainRelationships;
     if (!relationshipsOf(archive_, main, mainRelationships, error)) {
         return failStart(error);
     }
     if (contentType.contains(u"wordprocessingml") || contentType.contains(u"ms-word")) {
-        parts_.append({main, PartKind::Word});
-        for (const QStringView type : {u"/footnotes", u"/endnotes"}) {
-            const QString notes = mainRelationships.targetOfType(type);
-            if (!notes.isEmpty() && archive_.contains(notes)) {
-                parts_.append({notes, PartKind::Word});
-            }
-        }
-        return true;
+        return addWordParts(main, mainRelationships);
     }
     if (contentType.contains(u"presentationml") || contentType.contains(u"ms-powerpoint")) {
         return addNamedParts(main, mainRelationships, u"sldId", PartKind::Slide);
     }
     if (contentType.contains(u"spreadsheetml") || contentType.contains(u"ms-excel")) {
-        const QString strings = mainRelationships.targetOfType(u"/sharedStrings");
-        if (!strings.isEmpty() && archive_.contains(strings)) {
-            const qint64 size = archive_.entrySize(strings);
-            strings_.countedInPlace = size > SpreadsheetRules::kKeptStringsLimit;
-            if (!strings_.countedInPlace) {
-                strings_.text.reserve(size);  // the text is never larger than its part
-            }
-            parts_.append({strings, PartKind::SharedStrings});
-        }
+        addSharedStrings(mainRelationships);
         return addNamedParts(main, mainRelationships, u"sheet", PartKind::Sheet);
     }
     if (contentType.isEmpty()) {
         return failStart(damaged(QStringLiteral("[Content_Types].xml gives no type for ") + main));
     }
-    return failStart(QStringLiteral("unsupported document: its main part is ") + contentType);
+    return failStart(DocumentErrors::unsupported(QStringLiteral("its main part is ") + contentType));
+}
+
+// The body, then the footnotes and endnotes where the document has them.
+DocumentReader::Start ZipDocumentReader::addWordParts(const QString& main,
+                                                      const Relationships& relationships) {
+    parts_.append({main, PartKind::Word});
+    for (const QStringView type : {u"/footnotes", u"/endnotes"}) {
+        const QString notes = relationships.targetOfType(type);
+        if (!notes.isEmpty() && archive_.contains(notes)) {
+            parts_.append({notes, PartKind::Word});
+        }
+    }
+    return Start::Document;
+}
+
+// A workbook's shared strings, read before the sheets that use them; past a size they are
+// counted where they stand instead of where the cells use them.
+void ZipDocumentReader::addSharedStrings(const Relationships& relationships) {
+    const QString strings = relationships.targetOfType(u"/sharedStrings");
+    if (strings.isEmpty() || !archive_.contains(strings)) {
+        return;
+    }
+    const qint64 size = archive_.entrySize(strings);
+    strings_.countedInPlace = size > SpreadsheetRules::kKeptStringsLimit;
+    if (!strings_.countedInPlace) {
+        strings_.text.reserve(size);  // the text is never larger than its part
+    }
+    parts_.append({strings, PartKind::SharedStrings});
 }
 
 bool ZipDocumentReader::openNextPart() {
     const Part& part = parts_[next_];
     std::unique_ptr<ZipArchive::Entry> entry = archive_.openEntry(part.name);
     if (!entry) {
-        error_ = archive_.errorString();
-        return false;
-    }
-    if (part.kind == PartKind::Page) {
-        page_ = std::make_unique<HtmlTextReader>(std::move(entry), part.name);
-        if (!page_->start()) {
-            error_ = page_->errorString();
-            return false;
-        }
-        return true;
+        return failCheck(archive_.errorString());
     }
     switch (part.kind) {
+        case PartKind::Page:
+            page_ = std::make_unique<HtmlTextReader>(std::move(entry), part.name);
+            return page_->start() == Start::Document || failCheck(page_->errorString());
         case PartKind::Word:
             rules_ = std::make_unique<WordprocessingRules>();
             break;
@@ -429,7 +437,6 @@ bool ZipDocumentReader::openNextPart() {
                                                         strings_);
             break;
         case PartKind::Sheet:
-        case PartKind::Page:
             rules_ = std::make_unique<SpreadsheetRules>(SpreadsheetRules::Part::Sheet, strings_);
             break;
     }

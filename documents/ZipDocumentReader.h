@@ -3,11 +3,14 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "documents/DocumentReader.h"
 #include "documents/SpreadsheetRules.h"
 #include "documents/ZipArchive.h"
+
+class QXmlStreamReader;
 
 namespace quorvane {
 
@@ -23,16 +26,14 @@ struct Relationships;
 // order a reader meets it, each part streamed.
 class ZipDocumentReader : public DocumentReader {
 public:
-    explicit ZipDocumentReader(DocumentFile& file);
+    // `claimsDocument`: the file's first entry or its name says it is a document, so an
+    // archive that cannot be opened is a damaged document rather than other bytes.
+    ZipDocumentReader(DocumentFile& file, bool claimsDocument);
     ~ZipDocumentReader() override;
 
-    bool start() override;
+    // An archive that holds no document (a plain ZIP file, an XPS package) is not one.
+    Start start() override;
     Step step(TextSink& sink) override;
-
-    // After start(): the archive opened but holds no document (a plain ZIP file).
-    bool isPlainArchive() const { return plainArchive_; }
-    // After start(): the archive itself could not be read.
-    bool archiveUnreadable() const { return archiveUnreadable_; }
 
 private:
     enum class PartKind { Word, OpenDocument, Slide, SharedStrings, Sheet, Page };
@@ -40,13 +41,22 @@ private:
         QString name;
         PartKind kind;
     };
+    struct Book;
 
-    bool startOpenDocument();
-    bool startEpub();
-    bool startOffice();
+    // Reads a small XML part whole, telling `onStart` each element as it opens.
+    bool parse(const QString& name, const std::function<void(const QXmlStreamReader&)>& onStart);
+    Start startOpenDocument();
+    Start startEpub();
+    bool findPackage(Book& book);
+    bool readPackage(Book& book);
+    bool readEncryptedParts(Book& book);
+    Start addPages(const Book& book);
+    Start startOffice();
     bool contentTypeOf(const QString& main, QString& contentType);
-    bool addNamedParts(const QString& main, const Relationships& relationships,
-                       QStringView element, PartKind kind);
+    Start addWordParts(const QString& main, const Relationships& relationships);
+    void addSharedStrings(const Relationships& relationships);
+    Start addNamedParts(const QString& main, const Relationships& relationships,
+                        QStringView element, PartKind kind);
     bool openNextPart();
 
     DocumentFile& file_;
@@ -57,8 +67,7 @@ private:
     std::unique_ptr<XmlPartRules> rules_;
     std::unique_ptr<XmlPartReader> xmlPart_;
     std::unique_ptr<HtmlTextReader> page_;
-    bool plainArchive_ = false;
-    bool archiveUnreadable_ = false;
+    const bool claimsDocument_;
 };
 
 }  // namespace quorvane

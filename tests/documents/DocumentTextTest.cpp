@@ -433,6 +433,8 @@ TEST_F(DocumentTextTest, FilesThatAreNoDocumentsAreReadAsTheirBytes) {
         {"plain.txt", "Plain words, here.\r\nAnd more\tof them CJ$ cut"},
         {"archive.zip", plainZip.bytes()},
         {"notes.docx", "looks like a document by name only"},
+        {"letter.doc", "Dear all, a Word file by name only"},
+        {"page.pdf", "%PDF is how this line starts, and nothing else of one"},
         {"harvest.xls", fileBytes(fixture(QStringLiteral("harvest.xls")))},
         {"fake.pdf", "no signature, a PDF by name only"},
         {"empty.rtf", ""},
