@@ -23,7 +23,7 @@ public:
     explicit WordBinaryReader(DocumentFile& file);
     ~WordBinaryReader() override;
 
-    // A compound file that is no Word document (a spreadsheet, a presentation) is not one.
+    // NotADocument for a compound file of another program (a spreadsheet, a presentation).
     Start start() override;
     Step step(TextSink& sink) override;
 

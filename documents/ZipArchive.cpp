@@ -1,7 +1,5 @@
 #include "documents/ZipArchive.h"
 
-#include <QStringList>
-
 #include <zip.h>
 
 #include "documents/DocumentErrors.h"
@@ -169,18 +167,6 @@ qint64 ZipArchive::entrySize(const QString& name) const {
         return -1;
     }
     return static_cast<qint64>(st.size);
-}
-
-QStringList ZipArchive::names() const {
-    QStringList list;
-    const zip_int64_t n = zip_get_num_entries(archive_, 0);
-    for (zip_int64_t i = 0; i < n; ++i) {
-        const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), 0);
-        if (name != nullptr) {
-            list.append(QString::fromUtf8(name));
-        }
-    }
-    return list;
 }
 
 std::unique_ptr<ZipArchive::Entry> ZipArchive::openEntry(const QString& name) {

@@ -50,8 +50,6 @@ public:
     bool contains(const QString& name) const;
     // The unpacked size of an entry, -1 if there is none of that name.
     qint64 entrySize(const QString& name) const;
-    // The entry names, in the archive's order.
-    QStringList names() const;
     std::unique_ptr<Entry> openEntry(const QString& name);
     // A small entry whole (an index, a manifest): one that holds more than `limit` bytes
     // is taken for a damaged document.

@@ -31,7 +31,8 @@ public:
     ZipDocumentReader(DocumentFile& file, bool claimsDocument);
     ~ZipDocumentReader() override;
 
-    // An archive that holds no document (a plain ZIP file, an XPS package) is not one.
+    // NotADocument for an archive that holds no document (a plain ZIP file, an XPS
+    // package), or that cannot be opened and does not claim to be a document.
     Start start() override;
     Step step(TextSink& sink) override;
 
