@@ -110,6 +110,34 @@ DocumentReader::Start HtmlTextReader::start() {
     return Start::Document;
 }
 
+// Makes the push parser, its encoding told by the page's first bytes: how many of them
+// (a byte-order mark) the parser is not to see, or -1 where no parser can be made.
+qint64 HtmlTextReader::createParser(QByteArrayView first) {
+    // libxml2's push parser looks for no byte-order mark: one is taken off here and names
+    // the encoding; without one the page is taken for UTF-8 (as XHTML is) unless it
+    // declares otherwise, and libxml2 falls back to Latin-1 on bytes that are not.
+    qint64 from = 0;
+    xmlCharEncoding encoding = XML_CHAR_ENCODING_UTF8;
+    if (first.startsWith("\xEF\xBB\xBF")) {
+        from = 3;
+    } else if (first.startsWith("\xFF\xFE")) {
+        from = 2;
+        encoding = XML_CHAR_ENCODING_UTF16LE;
+    } else if (first.startsWith("\xFE\xFF")) {
+        from = 2;
+        encoding = XML_CHAR_ENCODING_UTF16BE;
+    }
+    const QByteArray fileName = name_.toUtf8();
+    parser_->context = htmlCreatePushParserCtxt(&parser_->handler, parser_.get(), nullptr, 0,
+                                                fileName.constData(), encoding);
+    if (parser_->context == nullptr) {
+        return -1;
+    }
+    htmlCtxtUseOptions(parser_->context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR |
+                                             HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    return from;
+}
+
 DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
     if (ended_) {
         return Step::Done;
@@ -123,28 +151,10 @@ DocumentReader::Step HtmlTextReader::step(TextSink& sink) {
     ended_ = got == 0;
     qint64 from = 0;
     if (parser_->context == nullptr) {
-        // libxml2's push parser looks for no byte-order mark: one is taken off here and
-        // names the encoding; without one the page is taken for UTF-8 (as XHTML is) unless
-        // it declares otherwise, and libxml2 falls back to Latin-1 on bytes that are not.
-        const QByteArrayView first(piece_.constData(), got);
-        xmlCharEncoding encoding = XML_CHAR_ENCODING_UTF8;
-        if (first.startsWith("\xEF\xBB\xBF")) {
-            from = 3;
-        } else if (first.startsWith("\xFF\xFE")) {
-            from = 2;
-            encoding = XML_CHAR_ENCODING_UTF16LE;
-        } else if (first.startsWith("\xFE\xFF")) {
-            from = 2;
-            encoding = XML_CHAR_ENCODING_UTF16BE;
-        }
-        const QByteArray fileName = name_.toUtf8();
-        parser_->context = htmlCreatePushParserCtxt(&parser_->handler, parser_.get(), nullptr, 0,
-                                                    fileName.constData(), encoding);
-        if (parser_->context == nullptr) {
+        from = createParser(QByteArrayView(piece_.constData(), got));
+        if (from < 0) {
             return fail(DocumentErrors::damaged(QStringLiteral("the page cannot be parsed")));
         }
-        htmlCtxtUseOptions(parser_->context, HTML_PARSE_RECOVER | HTML_PARSE_NOERROR |
-                                                 HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
     }
     htmlParseChunk(parser_->context, piece_.constData() + from, static_cast<int>(got - from),
                    ended_ ? 1 : 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <memory>
@@ -33,6 +34,8 @@ public:
     struct Parser;
 
 private:
+    qint64 createParser(QByteArrayView first);
+
     std::unique_ptr<ByteInput> input_;
     QString name_;
     std::unique_ptr<Parser> parser_;
