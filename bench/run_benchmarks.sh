@@ -18,6 +18,7 @@ micro="$build/bench/bench_wordcounter"
 folder_bench="$build/bench/bench_folder"
 minimal="$build/bench/bench_minimal_qt"
 
+"$root/scripts/install-deps.sh" --bench
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi

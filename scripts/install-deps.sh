@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # Installs the Debian/Ubuntu packages that building, running and testing Quorvane need,
 # and only those that are missing, so a second call costs nothing.
-# Usage: scripts/install-deps.sh [--windows-check] [--fuzz] [--package]
+# Usage: scripts/install-deps.sh [--windows-check] [--fuzz] [--package] [--bench]
 #   --windows-check (or QUORVANE_WINDOWS_CHECK=1) adds the MinGW-w64 cross compiler that
 #   scripts/check-windows.sh needs; nothing else needs it.
 #   --fuzz (or QUORVANE_FUZZ=1) adds clang and its libFuzzer runtime for scripts/fuzz.sh.
 #   --package (or QUORVANE_PACKAGE=1) adds what scripts/package.sh and
 #   scripts/package-test.sh need: the Debian packaging tools, every Build-Depends of
 #   debian/control, and man-db for the installed manual pages.
+#   --bench (or QUORVANE_BENCH=1) adds what bench/run_benchmarks.sh uses beyond the build:
+#   an X server for the window (xvfb), /usr/bin/time for peak memory, and perl.
 set -euo pipefail
 
 windows_check=${QUORVANE_WINDOWS_CHECK:-0}
 fuzz=${QUORVANE_FUZZ:-0}
 package=${QUORVANE_PACKAGE:-0}
+bench=${QUORVANE_BENCH:-0}
 for arg in "$@"; do
     case "$arg" in
         --windows-check) windows_check=1 ;;
         --fuzz) fuzz=1 ;;
         --package) package=1 ;;
-        *) echo "usage: $0 [--windows-check] [--fuzz] [--package]" >&2; exit 1 ;;
+        --bench) bench=1 ;;
+        *) echo "usage: $0 [--windows-check] [--fuzz] [--package] [--bench]" >&2; exit 1 ;;
     esac
 done
 
@@ -41,6 +45,9 @@ fi
 if [ "$package" = 1 ]; then
     # Kept in step with Build-Depends in debian/control, which dpkg-buildpackage checks.
     packages+=(devscripts debhelper lintian dpkg-dev man-db)
+fi
+if [ "$bench" = 1 ]; then
+    packages+=(xvfb xauth time perl)
 fi
 if [ "$fuzz" = 1 ]; then
     # libclang-rt-dev is the runtime (libFuzzer, the sanitizers) of Debian's default clang.
