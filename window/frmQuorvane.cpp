@@ -69,7 +69,7 @@ constexpr std::array<frmQuorvane::Option, 6> kOptions = {{
 constexpr const char* kDoneMessage = "done \"output.txt\" File Created!";
 constexpr const char* kDoneTitle = "Job Done";
 constexpr const char* kNotCountedHeading = "Not counted:";
-// More names would push the message box past the screen.
+// The closing message names this many of the files not counted, then says how many more.
 constexpr qsizetype kNotCountedShown = 20;
 
 // The stored letter-case button: 1 upper, 2 lower, 3 title; any other number leaves the
