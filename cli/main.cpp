@@ -112,6 +112,7 @@ private:
     bool checkNames(CliOptions& options, int& exitCode) const;
 
     QCommandLineParser parser_;
+    // Made by the parser itself, so declared after it.
     const QCommandLineOption help_ = parser_.addHelpOption();
     const QCommandLineOption version_ = parser_.addVersionOption();
     const QCommandLineOption numbered_{QStringLiteral("numbered"),
