@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "QuorvaneVersion.h"
 #include "cli/CliHost.h"
@@ -65,6 +66,339 @@ QString tooManyArguments(const QStringList& extra) {
         .arg(extension.isEmpty() ? QStringLiteral("txt") : extension);
 }
 
+// What the command line asks for, once every value is checked.
+struct CliOptions {
+    QString folderArgument;  // FOLDER as typed
+    QString pattern;
+    ReportOptions report;
+    LetterCase letterCase = LetterCase::Untouched;
+    enum class Format { Text, Csv, Tsv, Json } format = Format::Text;
+    WordRule rule = WordRule::Classic;
+    bool documentText = false;
+    int timeoutSeconds = ReaderLimits::kDefaultTimeoutSeconds;
+    bool recursive = false;
+    bool showYieldGap = false;
+    int threads = 0;  // 0: one per core
+    bool outputNamed = false;
+    QString output;  // --output's FILE; "-" for standard output
+};
+
+// The folder counted and the files in it the pattern selects.
+struct Listed {
+    QString folder;
+    FolderList listing;
+};
+
+// The value at the position of `name` in `names`; none for a name not in the list.
+template <typename T>
+std::optional<T> valueNamed(const QStringList& names, const QList<T>& values, const QString& name) {
+    const qsizetype at = names.indexOf(name);
+    return at < 0 ? std::nullopt : std::optional<T>(values[at]);
+}
+
+// The counter's options and what it says of them in --help.
+class CommandLine {
+public:
+    CommandLine();
+
+    // The checked options, or the exit status when the program ends here: a usage error
+    // (reported), or the help or the version shown.
+    std::optional<CliOptions> read(const QStringList& arguments, int& exitCode);
+
+private:
+    // Checks the values of the options, filling them in; false, reported, at the first that
+    // is wrong.
+    bool check(CliOptions& options, int& exitCode) const;
+    bool checkNames(CliOptions& options, int& exitCode) const;
+
+    QCommandLineParser parser_;
+    // Made by the parser itself, so declared after it.
+    const QCommandLineOption help_ = parser_.addHelpOption();
+    const QCommandLineOption version_ = parser_.addVersionOption();
+    const QCommandLineOption numbered_{QStringLiteral("numbered"),
+                                       QStringLiteral("Number the lines: \"1. \" in front.")};
+    const QCommandLineOption dateCreated_{QStringLiteral("date-created"),
+                                          QStringLiteral("Add each file's creation date.")};
+    const QCommandLineOption removeExtension_{QStringLiteral("remove-extension"),
+                                              QStringLiteral("Cut each name at its first \".\".")};
+    const QCommandLineOption underscores_{QStringLiteral("underscores"),
+                                          QStringLiteral("Turn \"_\" in names into spaces.")};
+    const QCommandLineOption hyphens_{QStringLiteral("hyphens"),
+                                      QStringLiteral("Turn \"-\" in names into spaces.")};
+    const QCommandLineOption letterCase_{
+        QStringLiteral("case"),
+        QStringLiteral("Letter case of the lines: untouched (default), upper, lower or title."),
+        QStringLiteral("case"), QStringLiteral("untouched")};
+    const QCommandLineOption output_{
+        QStringLiteral("output"),
+        QStringLiteral("Write the report to FILE instead of FOLDER/tallix.txt; \"-\" for "
+                       "standard output."),
+        QStringLiteral("FILE")};
+    const QCommandLineOption format_{
+        QStringLiteral("format"),
+        QStringLiteral("Report format: text (default: the report the window writes), csv, tsv "
+                       "or json."),
+        QStringLiteral("format"), QStringLiteral("text")};
+    const QCommandLineOption rule_{
+        QStringLiteral("rule"),
+        QStringLiteral("How words are told apart: classic (default) or unicode (the text in its "
+                       "own encoding, the letters of every script)."),
+        QStringLiteral("rule"), QStringLiteral("classic")};
+    const QCommandLineOption documentText_{
+        QStringLiteral("document-text"),
+        QStringLiteral("Count the text that documents (word processor files, PDF, HTML...) "
+                       "show, not their bytes.")};
+    const QCommandLineOption documentTimeout_{
+        QStringLiteral("document-timeout"),
+        QStringLiteral("With --document-text: a document whose reader shows no progress for "
+                       "SECONDS (default %1) is not counted.")
+            .arg(ReaderLimits::kDefaultTimeoutSeconds),
+        QStringLiteral("SECONDS"), QString::number(ReaderLimits::kDefaultTimeoutSeconds)};
+    const QCommandLineOption recursive_{
+        QStringLiteral("recursive"),
+        QStringLiteral("Count the files of every subfolder too, named by their path from "
+                       "FOLDER; hidden folders and links to folders are left out.")};
+    QCommandLineOption yieldGap_{QStringLiteral("report-yield-gap"),
+                                 QStringLiteral("Print the longest time between two yields.")};
+    // For measuring: how many threads count (default one per core).
+    QCommandLineOption threadCount_{QStringLiteral("threads"), QString(), QStringLiteral("N")};
+};
+
+CommandLine::CommandLine() {
+    parser_.setApplicationDescription(QStringLiteral(
+        "Counts the words of every file in FOLDER that matches PATTERN and writes the report "
+        "tallix.txt into FOLDER, the same report the Quorvane window writes.\n\n"
+        "Exit status: 0 all files counted; 1 usage error or a folder that cannot be listed; "
+        "2 report written but some files could not be read, or with --recursive some "
+        "subfolders could not be listed (named on standard error); "
+        "3 report not written."));
+    yieldGap_.setFlags(QCommandLineOption::HiddenFromHelp);
+    threadCount_.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser_.addOption(threadCount_);
+    parser_.addOptions({numbered_, dateCreated_, removeExtension_, underscores_, hyphens_,
+                        letterCase_, output_, format_, rule_, documentText_, documentTimeout_,
+                        recursive_, yieldGap_});
+    parser_.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
+    parser_.addPositionalArgument(QStringLiteral("PATTERN"),
+                                  QStringLiteral("Files to count, such as \"*.txt\" or "
+                                                 "\"*.txt;*.md\" (default \"*.*\": every file)."),
+                                  QStringLiteral("[PATTERN]"));
+}
+
+std::optional<CliOptions> CommandLine::read(const QStringList& arguments, int& exitCode) {
+    if (!parser_.parse(arguments)) {
+        exitCode = usageError(parser_.errorText());
+        return std::nullopt;
+    }
+    if (parser_.isSet(help_)) {
+        parser_.showHelp(kAllCounted);
+    }
+    if (parser_.isSet(QStringLiteral("help-all"))) {
+        parser_.process(arguments);  // prints the help with Qt's own options and exits
+    }
+    if (parser_.isSet(version_)) {
+        parser_.showVersion();
+    }
+    CliOptions options;
+    if (!check(options, exitCode)) {
+        return std::nullopt;
+    }
+    options.report.numbered = parser_.isSet(numbered_);
+    options.report.dateCreated = parser_.isSet(dateCreated_);
+    options.report.trimExtension = parser_.isSet(removeExtension_);
+    options.report.underscoresAsSpaces = parser_.isSet(underscores_);
+    options.report.hyphensAsSpaces = parser_.isSet(hyphens_);
+    options.documentText = parser_.isSet(documentText_);
+    options.recursive = parser_.isSet(recursive_);
+    options.showYieldGap = parser_.isSet(yieldGap_);
+    options.threads = qMax(0, parser_.value(threadCount_).toInt());
+    options.outputNamed = parser_.isSet(output_);
+    options.output = parser_.value(output_);
+    return options;
+}
+
+bool CommandLine::check(CliOptions& options, int& exitCode) const {
+    const QStringList positional = parser_.positionalArguments();
+    if (positional.isEmpty() || positional.size() > 2) {
+        exitCode = usageError(positional.isEmpty() ? QStringLiteral("missing FOLDER")
+                                                   : tooManyArguments(positional.mid(1)));
+        return false;
+    }
+    options.folderArgument = positional[0];
+    options.pattern = positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);
+    if (!checkNames(options, exitCode)) {
+        return false;
+    }
+    bool timeoutOk = false;
+    options.timeoutSeconds = parser_.value(documentTimeout_).toInt(&timeoutOk);
+    if (!timeoutOk || options.timeoutSeconds < 1 || options.timeoutSeconds > 86400) {
+        exitCode =
+            usageError(QStringLiteral("--document-timeout takes whole seconds from 1 to 86400"));
+        return false;
+    }
+    // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
+    if (parser_.isSet(output_) && parser_.value(output_).isEmpty()) {
+        exitCode = usageError(QStringLiteral("--output needs a file name, or \"-\""));
+        return false;
+    }
+    return true;
+}
+
+// The options that take one of a few names: the letter case, the format and the rule.
+bool CommandLine::checkNames(CliOptions& options, int& exitCode) const {
+    using Format = CliOptions::Format;
+    const std::optional<LetterCase> letterCase = valueNamed<LetterCase>(
+        {QStringLiteral("untouched"), QStringLiteral("upper"), QStringLiteral("lower"),
+         QStringLiteral("title")},
+        {LetterCase::Untouched, LetterCase::Upper, LetterCase::Lower, LetterCase::Title},
+        parser_.value(letterCase_));
+    if (!letterCase) {
+        exitCode = usageError(QStringLiteral("unknown letter case \"%1\"; use untouched, upper, "
+                                             "lower or title")
+                                  .arg(parser_.value(letterCase_)));
+        return false;
+    }
+    const std::optional<Format> format = valueNamed<Format>(
+        {QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("tsv"),
+         QStringLiteral("json")},
+        {Format::Text, Format::Csv, Format::Tsv, Format::Json}, parser_.value(format_));
+    if (!format) {
+        exitCode = usageError(QStringLiteral("unknown format \"%1\"; use text, csv, tsv or json")
+                                  .arg(parser_.value(format_)));
+        return false;
+    }
+    const std::optional<WordRule> rule =
+        valueNamed<WordRule>({QStringLiteral("classic"), QStringLiteral("unicode")},
+                             {WordRule::Classic, WordRule::Unicode}, parser_.value(rule_));
+    if (!rule) {
+        exitCode = usageError(QStringLiteral("unknown rule \"%1\"; use classic or unicode")
+                                  .arg(parser_.value(rule_)));
+        return false;
+    }
+    options.letterCase = *letterCase;
+    options.format = *format;
+    options.rule = *rule;
+    return true;
+}
+
+// The folder and the files in it the pattern selects; none, reported, when the folder
+// cannot be listed or nothing but the report matches.
+std::optional<Listed> listFiles(const CliOptions& options) {
+    QString folderError;
+    Listed listed;
+    listed.folder = Paths::resolveFolder(options.folderArgument, folderError);
+    if (listed.folder.isEmpty()) {
+        printError(QStringLiteral("cannot list \"%1\": %2")
+                       .arg(FileName::display(options.folderArgument), folderError));
+        return std::nullopt;
+    }
+    listed.listing = options.recursive
+                         ? FolderListing::listRecursive(listed.folder, options.pattern)
+                         : FolderListing::list(listed.folder, options.pattern);
+    if (!listed.listing.ok) {
+        printError(QStringLiteral("cannot list \"%1\": %2")
+                       .arg(FileName::display(listed.folder), listed.listing.error));
+        return std::nullopt;
+    }
+    // A typing slip in the pattern must not replace a good report with an empty one.
+    const QStringList& names = listed.listing.names;
+    const QString reportName = QString::fromLatin1(CountJob::kReportName);
+    if (std::none_of(names.begin(), names.end(), [&](const QString& path) {
+            return path.mid(path.lastIndexOf(u'/') + 1) != reportName;
+        })) {
+        printError(QStringLiteral("no file in %1 matches %2")
+                       .arg(FileName::display(listed.folder), FileName::display(options.pattern)));
+        return std::nullopt;
+    }
+    return listed;
+}
+
+bool toStandardOutput(const CliOptions& options) {
+    return options.output == QLatin1String(kStandardOutput);
+}
+
+CountRequest buildRequest(const CliOptions& options, const Listed& listed,
+                          const CreationDates& dates) {
+    CountRequest request;
+    request.folder = listed.folder;
+    request.entries = listed.listing.names;
+    request.options = [report = options.report] { return report; };
+    request.letterCase = [letterCase = options.letterCase] { return letterCase; };
+    request.rule = options.rule;
+    request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
+    // Standard output gets the report once it is complete, never a part of one.
+    if (toStandardOutput(options)) {
+        request.reportPath = QStringLiteral("-");
+        request.reportTarget = ReportFile::Target::StandardOutput;
+    } else if (options.outputNamed) {
+        request.reportPath = options.output;
+        request.reportTarget = ReportFile::Target::UserNamed;
+    }
+    return request;
+}
+
+// The layout the report is written in; null for the text layout, which is the job's own.
+// The others only need to know what was counted.
+std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options, const QString& folder) {
+    switch (options.format) {
+        case CliOptions::Format::Csv:
+            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Comma);
+        case CliOptions::Format::Tsv:
+            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Tab);
+        case CliOptions::Format::Json:
+            return std::make_unique<JsonReportFormat>(JsonReportFormat::About{
+                folder, options.pattern, options.rule, options.documentText});
+        case CliOptions::Format::Text:
+            break;
+    }
+    return nullptr;
+}
+
+// What the run's end says on standard error, and the exit status it ends with.
+int reportOutcome(const CountResult& result, const CliOptions& options, const Listed& listed) {
+    if (result.outcome == CountResult::Outcome::Cancelled) {
+        const int signal = TerminationSignals::caught();
+        printError(QStringLiteral("stopped; the report was not written"));
+        return signal != 0 ? TerminationSignals::exitStatusFor(signal) : kReportNotWritten;
+    }
+    if (result.outcome == CountResult::Outcome::ReportFailed) {
+        printError(toStandardOutput(options)
+                       ? QStringLiteral("cannot write to standard output: %1").arg(result.reason)
+                       : QStringLiteral("The report \"%1\" could not be written: %2")
+                             .arg(FileName::display(result.reportPath), result.reason));
+        return kReportNotWritten;
+    }
+    for (const FolderProblem& subfolder : listed.listing.unreadable) {
+        printError(QStringLiteral("not listed: %1: %2")
+                       .arg(FileName::display(subfolder.path), subfolder.reason));
+    }
+    for (const NotCounted& file : result.notCounted) {
+        printError(
+            QStringLiteral("not counted: %1: %2").arg(FileName::display(file.name), file.reason));
+    }
+    return result.notCounted.isEmpty() && listed.listing.unreadable.isEmpty() ? kAllCounted
+                                                                              : kSomeNotCounted;
+}
+
+int count(const CliOptions& options, const Listed& listed) {
+    const CreationDates dates;
+    CountParts parts;
+    parts.threads = options.threads;
+    parts.makeSource = contentSourceFactory(options.documentText, options.timeoutSeconds);
+    const std::unique_ptr<ReportFormat> format = makeFormat(options, listed.folder);
+    parts.format = format.get();
+    CountJob job(buildRequest(options, listed, dates), parts);
+    CliHost host;
+    host.setShowProgress(Console::standardErrorIsTerminal());
+    host.attach(job);
+    const CountResult result = job.run();
+    host.finish();
+    if (options.showYieldGap) {
+        std::fprintf(stderr, "longest gap between yields: %.3f ms\n", host.longestYieldGapMs());
+    }
+    return reportOutcome(result, options, listed);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,220 +408,16 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-count"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kText));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Counts the words of every file in FOLDER that matches PATTERN and writes the report "
-        "tallix.txt into FOLDER, the same report the Quorvane window writes.\n\n"
-        "Exit status: 0 all files counted; 1 usage error or a folder that cannot be listed; "
-        "2 report written but some files could not be read, or with --recursive some "
-        "subfolders could not be listed (named on standard error); "
-        "3 report not written."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption numbered(QStringLiteral("numbered"),
-                                      QStringLiteral("Number the lines: \"1. \" in front."));
-    const QCommandLineOption dateCreated(QStringLiteral("date-created"),
-                                         QStringLiteral("Add each file's creation date."));
-    const QCommandLineOption removeExtension(QStringLiteral("remove-extension"),
-                                             QStringLiteral("Cut each name at its first \".\"."));
-    const QCommandLineOption underscores(QStringLiteral("underscores"),
-                                         QStringLiteral("Turn \"_\" in names into spaces."));
-    const QCommandLineOption hyphens(QStringLiteral("hyphens"),
-                                     QStringLiteral("Turn \"-\" in names into spaces."));
-    const QCommandLineOption letterCase(
-        QStringLiteral("case"),
-        QStringLiteral("Letter case of the lines: untouched (default), upper, lower or title."),
-        QStringLiteral("case"), QStringLiteral("untouched"));
-    const QCommandLineOption output(
-        QStringLiteral("output"),
-        QStringLiteral("Write the report to FILE instead of FOLDER/tallix.txt; \"-\" for "
-                       "standard output."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption format(
-        QStringLiteral("format"),
-        QStringLiteral("Report format: text (default: the report the window writes), csv, tsv "
-                       "or json."),
-        QStringLiteral("format"), QStringLiteral("text"));
-    const QCommandLineOption rule(
-        QStringLiteral("rule"),
-        QStringLiteral("How words are told apart: classic (default) or unicode (the text in its "
-                       "own encoding, the letters of every script)."),
-        QStringLiteral("rule"), QStringLiteral("classic"));
-    const QCommandLineOption documentText(
-        QStringLiteral("document-text"),
-        QStringLiteral("Count the text that documents (word processor files, PDF, HTML...) "
-                       "show, not their bytes."));
-    const QCommandLineOption documentTimeout(
-        QStringLiteral("document-timeout"),
-        QStringLiteral("With --document-text: a document whose reader shows no progress for "
-                       "SECONDS (default %1) is not counted.")
-            .arg(ReaderLimits::kDefaultTimeoutSeconds),
-        QStringLiteral("SECONDS"), QString::number(ReaderLimits::kDefaultTimeoutSeconds));
-    const QCommandLineOption recursive(
-        QStringLiteral("recursive"),
-        QStringLiteral("Count the files of every subfolder too, named by their path from "
-                       "FOLDER; hidden folders and links to folders are left out."));
-    QCommandLineOption yieldGap(QStringLiteral("report-yield-gap"),
-                                QStringLiteral("Print the longest time between two yields."));
-    yieldGap.setFlags(QCommandLineOption::HiddenFromHelp);
-    // For measuring: how many threads count (default one per core).
-    QCommandLineOption threadCount(QStringLiteral("threads"), QString(), QStringLiteral("N"));
-    threadCount.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOption(threadCount);
-    parser.addOptions({numbered, dateCreated, removeExtension, underscores, hyphens, letterCase,
-                       output, format, rule, documentText, documentTimeout, recursive, yieldGap});
-    parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
-    parser.addPositionalArgument(QStringLiteral("PATTERN"),
-                                 QStringLiteral("Files to count, such as \"*.txt\" or "
-                                                "\"*.txt;*.md\" (default \"*.*\": every file)."),
-                                 QStringLiteral("[PATTERN]"));
-
-    const QStringList arguments = Console::arguments(argc, argv);
-    if (!parser.parse(arguments)) {
-        return usageError(parser.errorText());
+    CommandLine commandLine;
+    int exitCode = kAllCounted;
+    const std::optional<CliOptions> options =
+        commandLine.read(Console::arguments(argc, argv), exitCode);
+    if (!options) {
+        return exitCode;
     }
-    if (parser.isSet(help)) {
-        parser.showHelp(kAllCounted);
-    }
-    if (parser.isSet(QStringLiteral("help-all"))) {
-        parser.process(arguments);  // prints the help with Qt's own options and exits
-    }
-    if (parser.isSet(versionOption)) {
-        parser.showVersion();
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty() || positional.size() > 2) {
-        return usageError(positional.isEmpty() ? QStringLiteral("missing FOLDER")
-                                               : tooManyArguments(positional.mid(1)));
-    }
-    static const QStringList caseNames = {QStringLiteral("untouched"), QStringLiteral("upper"),
-                                          QStringLiteral("lower"), QStringLiteral("title")};
-    const int caseChoice = static_cast<int>(caseNames.indexOf(parser.value(letterCase)));
-    if (caseChoice < 0) {
-        return usageError(QStringLiteral("unknown letter case \"%1\"; use untouched, upper, "
-                                         "lower or title")
-                              .arg(parser.value(letterCase)));
-    }
-
-    static const QStringList formatNames = {QStringLiteral("text"), QStringLiteral("csv"),
-                                            QStringLiteral("tsv"), QStringLiteral("json")};
-    const qsizetype formatChoice = formatNames.indexOf(parser.value(format));
-    if (formatChoice < 0) {
-        return usageError(QStringLiteral("unknown format \"%1\"; use text, csv, tsv or json")
-                              .arg(parser.value(format)));
-    }
-    static const QStringList ruleNames = {QStringLiteral("classic"), QStringLiteral("unicode")};
-    const qsizetype ruleChoice = ruleNames.indexOf(parser.value(rule));
-    if (ruleChoice < 0) {
-        return usageError(QStringLiteral("unknown rule \"%1\"; use classic or unicode")
-                              .arg(parser.value(rule)));
-    }
-    const WordRule wordRule = ruleChoice == 1 ? WordRule::Unicode : WordRule::Classic;
-
-    bool timeoutOk = false;
-    const int timeoutSeconds = parser.value(documentTimeout).toInt(&timeoutOk);
-    if (!timeoutOk || timeoutSeconds < 1 || timeoutSeconds > 86400) {
-        return usageError(QStringLiteral("--document-timeout takes whole seconds from 1 to 86400"));
-    }
-
-    // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
-    if (parser.isSet(output) && parser.value(output).isEmpty()) {
-        return usageError(QStringLiteral("--output needs a file name, or \"-\""));
-    }
-
-    QString folderError;
-    const QString folder = Paths::resolveFolder(positional[0], folderError);
-    if (folder.isEmpty()) {
-        printError(QStringLiteral("cannot list \"%1\": %2")
-                       .arg(FileName::display(positional[0]), folderError));
+    const std::optional<Listed> listed = listFiles(*options);
+    if (!listed) {
         return kUsageError;
     }
-    const QString pattern =
-        positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);
-    const FolderList listing = parser.isSet(recursive)
-                                   ? FolderListing::listRecursive(folder, pattern)
-                                   : FolderListing::list(folder, pattern);
-    if (!listing.ok) {
-        printError(QStringLiteral("cannot list \"%1\": %2")
-                       .arg(FileName::display(folder), listing.error));
-        return kUsageError;
-    }
-    // A typing slip in the pattern must not replace a good report with an empty one.
-    const QString reportName = QString::fromLatin1(CountJob::kReportName);
-    if (std::none_of(listing.names.begin(), listing.names.end(), [&](const QString& path) {
-            return path.mid(path.lastIndexOf(u'/') + 1) != reportName;
-        })) {
-        printError(QStringLiteral("no file in %1 matches %2")
-                       .arg(FileName::display(folder), FileName::display(pattern)));
-        return kUsageError;
-    }
-
-    ReportOptions options;
-    options.numlist = parser.isSet(numbered) ? 1 : 0;
-    options.datecreated = parser.isSet(dateCreated) ? 1 : 0;
-    options.remext = parser.isSet(removeExtension) ? 1 : 0;
-    options.remunderscore = parser.isSet(underscores) ? 1 : 0;
-    options.remhyphen = parser.isSet(hyphens) ? 1 : 0;
-
-    CountRequest request;
-    request.folder = folder;
-    request.entries = listing.names;
-    request.options = [options] { return options; };
-    request.letterCase = [caseChoice] { return caseChoice; };
-    request.rule = wordRule;
-    const CreationDates dates;
-    request.dateCreated = [&dates](const QString& path) { return dates.dateCreated(path); };
-    // Standard output gets the report once it is complete, never a part of one.
-    const bool toStandardOutput = parser.value(output) == QLatin1String(kStandardOutput);
-    if (toStandardOutput) {
-        request.reportPath = QStringLiteral("-");
-        request.reportTarget = ReportFile::Target::StandardOutput;
-    } else if (parser.isSet(output)) {
-        request.reportPath = parser.value(output);
-        request.reportTarget = ReportFile::Target::UserNamed;
-    }
-
-    CountParts countParts;
-    countParts.threads = qMax(0, parser.value(threadCount).toInt());
-    countParts.makeSource = contentSourceFactory(parser.isSet(documentText), timeoutSeconds);
-    // The text layout is the job's own; the others only need to know what was counted.
-    std::unique_ptr<ReportFormat> reportFormat;
-    if (formatChoice == 1 || formatChoice == 2) {
-        reportFormat = std::make_unique<CsvReportFormat>(
-            formatChoice == 1 ? CsvReportFormat::Separator::Comma : CsvReportFormat::Separator::Tab);
-    } else if (formatChoice == 3) {
-        reportFormat = std::make_unique<JsonReportFormat>(JsonReportFormat::About{
-            folder, pattern, wordRule, parser.isSet(documentText)});
-    }
-    countParts.format = reportFormat.get();
-    CountJob job(std::move(request), countParts);
-    CliHost host;
-    host.setShowProgress(Console::standardErrorIsTerminal());
-    host.attach(job);
-    const CountResult result = job.run();
-    host.finish();
-    if (parser.isSet(yieldGap)) {
-        std::fprintf(stderr, "longest gap between yields: %.3f ms\n", host.longestYieldGapMs());
-    }
-    if (result.outcome == CountResult::Outcome::Cancelled) {
-        const int signal = TerminationSignals::caught();
-        printError(QStringLiteral("stopped; the report was not written"));
-        return signal != 0 ? TerminationSignals::exitStatusFor(signal) : kReportNotWritten;
-    }
-    if (result.outcome == CountResult::Outcome::ReportFailed) {
-        printError(toStandardOutput
-                       ? QStringLiteral("cannot write to standard output: %1").arg(result.reason)
-                       : result.error);
-        return kReportNotWritten;
-    }
-    for (const FolderProblem& subfolder : listing.unreadable) {
-        printError(QStringLiteral("not listed: %1: %2")
-                       .arg(FileName::display(subfolder.path), subfolder.reason));
-    }
-    for (const NotCounted& file : result.notCounted) {
-        printError(
-            QStringLiteral("not counted: %1: %2").arg(FileName::display(file.name), file.reason));
-    }
-    return result.notCounted.isEmpty() && listing.unreadable.isEmpty() ? kAllCounted
-                                                                        : kSomeNotCounted;
+    return count(*options, *listed);
 }

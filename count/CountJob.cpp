@@ -10,7 +10,6 @@
 #include "count/WordCounter.h"
 #include "platform/Clock.h"
 #include "platform/FileContentSource.h"
-#include "platform/FileName.h"
 #include "platform/Paths.h"
 #include "platform/ReportFile.h"
 
@@ -61,27 +60,6 @@ CountJob::~CountJob() = default;
 
 QString CountJob::reportPathFor(const QString& folder) {
     return Paths::join(folder, QString::fromLatin1(kReportName));
-}
-
-QString CountJob::closingMessage(const QList<NotCounted>& notCounted) {
-    QString message = QString::fromLatin1(kDoneMessage);
-    if (notCounted.isEmpty()) {
-        return message;
-    }
-    message += QStringLiteral("\n\n") + QString::fromLatin1(kNotCountedHeading);
-    const qsizetype shown = qMin<qsizetype>(notCounted.size(), kNotCountedShown);
-    for (qsizetype i = 0; i < shown; ++i) {
-        message += u'\n' + FileName::display(notCounted[i].name);
-    }
-    if (notCounted.size() > shown) {
-        message += QStringLiteral("\nand %1 more").arg(notCounted.size() - shown);
-    }
-    return message;
-}
-
-QString CountJob::reportFailureMessage(const QString& reportPath, const QString& reason) {
-    return QStringLiteral("The report \"%1\" could not be written: %2")
-        .arg(FileName::display(reportPath), reason);
 }
 
 void CountJob::reportProgress() {
@@ -279,7 +257,6 @@ CountResult CountJob::run() {
         report.discard();
         result.outcome = CountResult::Outcome::ReportFailed;
         result.reason = reason;
-        result.error = reportFailureMessage(result.reportPath, reason);
         return result;
     };
     auto cancelRun = [&]() {

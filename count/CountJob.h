@@ -27,7 +27,7 @@ struct CountRequest {
     QString reportPath;
     ReportFile::Target reportTarget = ReportFile::Target::ProgramReport;
     std::function<ReportOptions()> options;
-    std::function<int()> letterCase;  // 0 untouched, 1 upper, 2 lower, 3 title
+    std::function<LetterCase()> letterCase;
     std::function<QDateTime(const QString& path)> dateCreated;
     WordRule rule = WordRule::Classic;
     // Every counted entry kept in the result as well as written to the report: for callers
@@ -47,8 +47,7 @@ struct CountResult {
     qint64 filesCounted = 0;
     QList<ReportEntry> counted;   // every line of the report, in order, when asked to keep them
     QList<NotCounted> notCounted;  // listed files that could not be opened or read
-    QString error;                // for ReportFailed: the path and the system's reason
-    QString reason;               // for ReportFailed: the system's reason alone
+    QString reason;                // for ReportFailed: the system's reason
 };
 
 // Progress as the job reads, for hosts that show it (the headless counter's terminal line).
@@ -99,15 +98,8 @@ public:
     static constexpr int kYieldIntervalMs = 10;
 
     static constexpr const char* kReportName = "tallix.txt";
-    static constexpr const char* kDoneMessage = "done \"output.txt\" File Created!";
-    static constexpr const char* kDoneTitle = "Job Done";
-    static constexpr const char* kNotCountedHeading = "Not counted:";
-    static constexpr int kNotCountedShown = 20;
 
     static QString reportPathFor(const QString& folder);
-    static QString closingMessage(const QList<NotCounted>& notCounted);
-    // The message for a report that could not be written: its path and the system's reason.
-    static QString reportFailureMessage(const QString& reportPath, const QString& reason);
 
     // Whether an entry gets counted at all: not the report's own name, at any depth.
     static bool isCounted(const QString& entryPath);

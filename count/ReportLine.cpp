@@ -95,45 +95,47 @@ QString withoutTimeZone(const QString& format) {
 
 }  // namespace
 
-QString applyLetterCase(const QString& line, int caseChoice) {
-    switch (caseChoice) {
-        case 1:
+QString applyLetterCase(const QString& line, LetterCase letterCase) {
+    switch (letterCase) {
+        case LetterCase::Upper:
             return line.toUpper();
-        case 2:
+        case LetterCase::Lower:
             return line.toLower();
-        case 3:
+        case LetterCase::Title:
             return titleCase(line);
-        default:
-            return line;
+        case LetterCase::Untouched:
+            break;
     }
+    return line;
 }
 
 QString buildReportLine(qint64 entryIndex, const QString& entryName, qint64 words,
-                        const QString& dateText, const ReportOptions& options, int caseChoice) {
+                        const QString& dateText, const ReportOptions& options,
+                        LetterCase letterCase) {
     const qsizetype nameStart = entryName.lastIndexOf(u'/') + 1;
     QString name = entryName.mid(nameStart);
-    if (options.remext != 0) {
+    if (options.trimExtension) {
         const qsizetype dot = name.indexOf(u'.');
         if (dot >= 0) {
             name.truncate(dot);
         }
     }
-    if (options.remunderscore != 0) {
+    if (options.underscoresAsSpaces) {
         name.replace(u'_', u' ');
     }
-    if (options.remhyphen != 0) {
+    if (options.hyphensAsSpaces) {
         name.replace(u'-', u' ');
     }
     QString line;
-    if (options.numlist != 0) {
+    if (options.numbered) {
         line += QString::number(entryIndex + 1) + QStringLiteral(". ");
     }
     line += entryName.left(nameStart) + name;
-    if (options.datecreated != 0) {
+    if (options.dateCreated) {
         line += QStringLiteral(" (Date Created: ") + dateText + u')';
     }
     line += QStringLiteral(" (") + QString::number(words) + QStringLiteral(" Words)");
-    return applyLetterCase(line, caseChoice);
+    return applyLetterCase(line, letterCase);
 }
 
 QString totalLine(qint64 total) {

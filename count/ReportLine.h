@@ -6,23 +6,25 @@
 
 namespace quorvane {
 
-// Check-box states as the window holds them: 0 unchecked, 1 checked, 2 greyed.
-// The report options count as set in every state but 0.
+// How a text report line shows a file.
 struct ReportOptions {
-    short remext = 0;         // chkremext: cut the name at its first "."
-    short remunderscore = 0;  // chkremunderscore: "_" -> " "
-    short remhyphen = 0;      // chkremhyphen: "-" -> " "
-    short numlist = 0;        // chknumlist: "n. " in front
-    short datecreated = 0;    // chkdatecreated: " (Date Created: ...)"
+    bool numbered = false;             // "n. " in front
+    bool dateCreated = false;          // " (Date Created: ...)" after the name
+    bool trimExtension = false;        // the name cut at its first "."
+    bool underscoresAsSpaces = false;  // "_" in the name -> " "
+    bool hyphensAsSpaces = false;      // "-" in the name -> " "
 };
 
-// Letter case of a whole line: 0 untouched, 1 upper, 2 lower, 3 title; anything else untouched.
-QString applyLetterCase(const QString& line, int caseChoice);
+// The letter case of a whole report line.
+enum class LetterCase { Untouched, Upper, Lower, Title };
+
+QString applyLetterCase(const QString& line, LetterCase letterCase);
 
 // One file's report line, without the line end. The entry is a path relative to the counted
 // folder; the name options shape its last part, the file name, and never the folders.
 QString buildReportLine(qint64 entryIndex, const QString& entryName, qint64 words,
-                        const QString& dateText, const ReportOptions& options, int caseChoice);
+                        const QString& dateText, const ReportOptions& options,
+                        LetterCase letterCase);
 
 // "Total Words: " and the total; never case-converted.
 QString totalLine(qint64 total);

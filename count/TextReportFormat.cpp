@@ -5,7 +5,7 @@
 namespace quorvane {
 
 TextReportFormat::TextReportFormat(std::function<ReportOptions()> options,
-                                   std::function<int()> letterCase)
+                                   std::function<LetterCase()> letterCase)
     : options_(std::move(options)),
       letterCase_(std::move(letterCase)),
       encoder_(QStringConverter::System) {}
@@ -21,7 +21,7 @@ QString TextReportFormat::lineSafeName(const QString& name) {
 }
 
 bool TextReportFormat::needsCreated() const {
-    return options_ && options_().datecreated != 0;
+    return options_ && options_().dateCreated;
 }
 
 bool TextReportFormat::begin(QIODevice& out) {
@@ -31,12 +31,12 @@ bool TextReportFormat::begin(QIODevice& out) {
 
 bool TextReportFormat::entry(const ReportEntry& entry) {
     const QString dateText = entry.created.isValid() ? dateCreatedText(entry.created) : QString();
-    const int caseChoice = letterCase_ ? letterCase_() : 0;
+    const LetterCase letterCase = letterCase_ ? letterCase_() : LetterCase::Untouched;
     const ReportOptions options = options_ ? options_() : ReportOptions{};
     // In a count of subfolders the line shows the path from the counted folder.
     const QString& shown = entry.relativePath.isEmpty() ? entry.name : entry.relativePath;
     return writeLine(buildReportLine(entry.index, lineSafeName(shown), entry.words, dateText,
-                                     options, caseChoice));
+                                     options, letterCase));
 }
 
 bool TextReportFormat::end(const ReportSummary& summary) {

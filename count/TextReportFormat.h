@@ -15,7 +15,8 @@ namespace quorvane {
 // while a count runs shapes the lines written after it.
 class TextReportFormat : public ReportFormat {
 public:
-    TextReportFormat(std::function<ReportOptions()> options, std::function<int()> letterCase);
+    TextReportFormat(std::function<ReportOptions()> options,
+                     std::function<LetterCase()> letterCase);
 
     bool begin(QIODevice& out) override;
     bool entry(const ReportEntry& entry) override;
@@ -31,7 +32,7 @@ private:
     bool writeLine(const QString& line);
 
     std::function<ReportOptions()> options_;
-    std::function<int()> letterCase_;
+    std::function<LetterCase()> letterCase_;
     QStringEncoder encoder_;
     QIODevice* out_ = nullptr;
     QString error_;

@@ -25,6 +25,7 @@
 #include "documents/ContentSources.h"
 #include "platform/DriveList.h"
 #include "platform/EventLoop.h"
+#include "platform/FileName.h"
 #include "platform/FolderListing.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
@@ -41,12 +42,12 @@
 namespace quorvane {
 
 // One of the six boxes the window keeps between runs: the box, the name it is stored
-// under, what a count reads of it (none for the editor option), and the handler its
-// clicks raise.
+// under, the report option it turns on (none for the editor option), and the name its
+// clicks are traced under.
 struct frmQuorvane::Option {
     StateCheckBox* frmQuorvaneUi::*box;
     const char* key;
-    short ReportOptions::*field;
+    bool ReportOptions::*field;
     const char* handler;
 };
 
@@ -55,24 +56,35 @@ namespace {
 // In the order start-up restores them.
 constexpr std::array<frmQuorvane::Option, 6> kOptions = {{
     {&frmQuorvaneUi::chkshelltopad, keys::kShellNotepad, nullptr, "chkshelltopad_Click"},
-    {&frmQuorvaneUi::chknumlist, keys::kNumberedList, &ReportOptions::numlist, "chknumlist_Click"},
-    {&frmQuorvaneUi::chkdatecreated, keys::kDateCreated, &ReportOptions::datecreated,
+    {&frmQuorvaneUi::chknumlist, keys::kNumberedList, &ReportOptions::numbered, "chknumlist_Click"},
+    {&frmQuorvaneUi::chkdatecreated, keys::kDateCreated, &ReportOptions::dateCreated,
      "chkdatecreated_Click"},
-    {&frmQuorvaneUi::chkremext, keys::kRemExt, &ReportOptions::remext, "chkremext_Click"},
-    {&frmQuorvaneUi::chkremunderscore, keys::kRemUnderscore, &ReportOptions::remunderscore,
+    {&frmQuorvaneUi::chkremext, keys::kRemExt, &ReportOptions::trimExtension, "chkremext_Click"},
+    {&frmQuorvaneUi::chkremunderscore, keys::kRemUnderscore, &ReportOptions::underscoresAsSpaces,
      "chkremunderscore_Click"},
-    {&frmQuorvaneUi::chkremhyphen, keys::kRemHyphen, &ReportOptions::remhyphen,
+    {&frmQuorvaneUi::chkremhyphen, keys::kRemHyphen, &ReportOptions::hyphensAsSpaces,
      "chkremhyphen_Click"},
 }};
 
-// Found while compiling: a box without a row does not build.
-consteval const frmQuorvane::Option& optionOf(StateCheckBox* frmQuorvaneUi::*box) {
-    for (const frmQuorvane::Option& option : kOptions) {
-        if (option.box == box) {
-            return option;
-        }
+constexpr const char* kDoneMessage = "done \"output.txt\" File Created!";
+constexpr const char* kDoneTitle = "Job Done";
+constexpr const char* kNotCountedHeading = "Not counted:";
+// The closing message names this many of the files not counted, then says how many more.
+constexpr qsizetype kNotCountedShown = 20;
+
+// The stored letter-case button: 1 upper, 2 lower, 3 title; any other number leaves the
+// lines untouched.
+LetterCase letterCaseOf(int stored) {
+    switch (stored) {
+        case 1:
+            return LetterCase::Upper;
+        case 2:
+            return LetterCase::Lower;
+        case 3:
+            return LetterCase::Title;
+        default:
+            return LetterCase::Untouched;
     }
-    throw "not one of the options";
 }
 
 }  // namespace
@@ -225,30 +237,6 @@ void frmQuorvane::storeOption(const Option& option) {
                     QString::number((ui_.get()->*option.box)->value()));
 }
 
-void frmQuorvane::chkshelltopad_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chkshelltopad));
-}
-
-void frmQuorvane::chknumlist_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chknumlist));
-}
-
-void frmQuorvane::chkdatecreated_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chkdatecreated));
-}
-
-void frmQuorvane::chkremext_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chkremext));
-}
-
-void frmQuorvane::chkremunderscore_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chkremunderscore));
-}
-
-void frmQuorvane::chkremhyphen_Click() {
-    storeOption(optionOf(&frmQuorvaneUi::chkremhyphen));
-}
-
 bool frmQuorvane::optcase_Click(short Index) {
     trace("optcase_Click");
     if (Index < 0 || Index >= static_cast<short>(ui_->optcase.size())) {
@@ -319,7 +307,7 @@ void frmQuorvane::cmbkey_Change() {
     applyPattern();
 }
 
-void frmQuorvane::cmbkey_KeyDown(short /*KeyCode*/, short /*Shift*/) {
+void frmQuorvane::cmbkey_KeyDown() {
     trace("cmbkey_KeyDown");
     applyPattern();
 }
@@ -334,11 +322,7 @@ bool frmQuorvane::eventFilter(QObject* watched, QEvent* event) {
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         return QMainWindow::eventFilter(watched, event);
     }
-    short shift = 0;
-    shift |= key->modifiers().testFlag(Qt::ShiftModifier) ? 1 : 0;
-    shift |= key->modifiers().testFlag(Qt::ControlModifier) ? 2 : 0;
-    shift |= key->modifiers().testFlag(Qt::AltModifier) ? 4 : 0;
-    cmbkey_KeyDown(static_cast<short>(key->key() & 0x7fff), shift);
+    cmbkey_KeyDown();
     if (watched == ui_->cmbkey) {
         return false;
     }
@@ -383,10 +367,6 @@ void frmQuorvane::lblgoplumwick_MouseMove() {
 
 // ---- Busy indicator ----
 
-void frmQuorvane::Timer1_Timer() {
-    busy_->Timer1_Timer();
-}
-
 void frmQuorvane::startstatus() {
     busy_->startstatus();
 }
@@ -429,6 +409,27 @@ void frmQuorvane::cmdcountwords_Click() {
     finishCount(result);
 }
 
+QString frmQuorvane::closingMessage(const QList<NotCounted>& notCounted) {
+    QString message = QString::fromLatin1(kDoneMessage);
+    if (notCounted.isEmpty()) {
+        return message;
+    }
+    message += QStringLiteral("\n\n") + QString::fromLatin1(kNotCountedHeading);
+    const qsizetype shown = qMin(notCounted.size(), kNotCountedShown);
+    for (qsizetype i = 0; i < shown; ++i) {
+        message += u'\n' + FileName::display(notCounted[i].name);
+    }
+    if (notCounted.size() > shown) {
+        message += QStringLiteral("\nand %1 more").arg(notCounted.size() - shown);
+    }
+    return message;
+}
+
+QString frmQuorvane::reportFailureMessage(const QString& reportPath, const QString& reason) {
+    return QStringLiteral("The report \"%1\" could not be written: %2")
+        .arg(FileName::display(reportPath), reason);
+}
+
 void frmQuorvane::finishCount(const CountResult& result) {
     // The button and the indicator come back before any message, and the editor only
     // once the message is closed.
@@ -439,15 +440,15 @@ void frmQuorvane::finishCount(const CountResult& result) {
     endstatus();
     switch (result.outcome) {
         case CountResult::Outcome::Completed:
-            messages_->show(CountJob::closingMessage(result.notCounted),
-                            QString::fromLatin1(CountJob::kDoneTitle));
+            messages_->show(closingMessage(result.notCounted), QString::fromLatin1(kDoneTitle));
             // A window closed while the message was up (a signal to end) opens nothing.
             if (ui_->chkshelltopad->value() == 1 && !closed_) {
                 starter_->startEditor(result.reportPath);
             }
             break;
         case CountResult::Outcome::ReportFailed:
-            messages_->show(result.error, QString::fromLatin1(version::kAppTitle));
+            messages_->show(reportFailureMessage(result.reportPath, result.reason),
+                            QString::fromLatin1(version::kAppTitle));
             break;
         case CountResult::Outcome::Cancelled:
             break;
@@ -468,13 +469,14 @@ ReportOptions frmQuorvane::reportOptions() const {
     ReportOptions options;
     for (const Option& option : kOptions) {
         if (option.field != nullptr) {
-            options.*option.field = (ui_.get()->*option.box)->value();
+            // Greyed turns an option on as checked does; only an unchecked box leaves it off.
+            options.*option.field = (ui_.get()->*option.box)->value() != 0;
         }
     }
     return options;
 }
 
-int frmQuorvane::letterCase() const {
+LetterCase frmQuorvane::letterCase() const {
     static const QString application = QString::fromLatin1(keys::kApplication);
     const quint64 generation = settings_.generation(application);
     if (!storedCase_ || storedCase_->generation != generation) {
@@ -482,7 +484,7 @@ int frmQuorvane::letterCase() const {
             settings_.read(application, keys::kProgram, keys::kOptCase, QString());
         storedCase_ = StoredCase{generation, toWholeNumber16(stored).value_or(0)};
     }
-    return storedCase_->value;
+    return letterCaseOf(storedCase_->value);
 }
 
 }  // namespace quorvane

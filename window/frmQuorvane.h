@@ -34,12 +34,6 @@ public:
 
     void cmdcountwords_Click();
 
-    void chkshelltopad_Click();
-    void chknumlist_Click();
-    void chkdatecreated_Click();
-    void chkremext_Click();
-    void chkremunderscore_Click();
-    void chkremhyphen_Click();
     // Selects a letter case and stores it; false, storing nothing, for an index without
     // a button.
     bool optcase_Click(short Index);
@@ -48,7 +42,9 @@ public:
     void Dir1_Change();
     void cmbkey_Click();
     void cmbkey_Change();
-    void cmbkey_KeyDown(short KeyCode, short Shift);
+    // A key pressed in the pattern box, before the box acts on it: the file list is read
+    // again with the pattern as it stands.
+    void cmbkey_KeyDown();
 
     void mnuabout_Click();
     void mnucountwords_Click();
@@ -58,8 +54,6 @@ public:
     void lblgoplumwick_Click();
     void lblgoplumwick_MouseMove();
 
-    // One tick of the busy indicator, which drives Timer1 itself.
-    void Timer1_Timer();
     void startstatus();
     void endstatus();
 
@@ -73,11 +67,17 @@ public:
     // The outcome of the last finished count, if any.
     const std::optional<CountResult>& lastCountResult() const { return lastCountResult_; }
 
-    // Twips to pixels on this window's screen.
+    // Twips to pixels on the primary screen.
     int px(int twips) const;
 
     // A row of the window's table of the options it keeps between runs.
     struct Option;
+
+    // What a finished count says: the report is done, and the first files it could not
+    // read.
+    static QString closingMessage(const QList<NotCounted>& notCounted);
+    // What a report that could not be written says: its path and the system's reason.
+    static QString reportFailureMessage(const QString& reportPath, const QString& reason);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -98,7 +98,7 @@ private:
 
     // What a count reads of the window as it builds each line.
     ReportOptions reportOptions() const;
-    int letterCase() const;
+    LetterCase letterCase() const;
     void finishCount(const CountResult& result);
 
     std::unique_ptr<MessageBox> ownMessages_;

@@ -149,7 +149,6 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     }
 
     window->setObjectName(QStringLiteral("frmQuorvane"));
-    window->setWindowTitle(QStringLiteral("Plumwick Quorvane"));
     window->setWindowIcon(Artwork::windowIcon());
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -188,6 +187,33 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     buildCountingPanel(window);
     buildAboutPanel();
 
+    buildLists(client, family);
+    buildMenus(window);
+
+    fitCaptions(window);
+    describeControls();
+    window->setFixedSize(client->width(),
+                         client->height() + window->menuBar()->sizeHint().height());
+    if (const QScreen* display = window->screen()) {
+        window->move(display->availableGeometry().center() - window->rect().center());
+    }
+
+    chainTabOrder();
+
+    // The letter-case group is one stop of the tab order, at its selected button: the
+    // others take focus only by a click or the arrow keys. With none selected, Tab enters
+    // the group at its first button.
+    QObject::connect(optcaseGroup, &QButtonGroup::idToggled, optcaseGroup,
+                     [group = optcaseGroup, buttons = optcase] {
+                         const bool anySelected = group->checkedButton() != nullptr;
+                         for (QRadioButton* button : buttons) {
+                             const bool stop = !anySelected || button->isChecked();
+                             button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+                         }
+                     });
+}
+
+void frmQuorvaneUi::buildLists(QWidget* client, const QString& family) {
     File1 = new FileListBox(client);
     File1->setObjectName(QStringLiteral("File1"));
     place(File1, 3240, 0, 3495, 5745);
@@ -217,7 +243,9 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     place(lbldrv, 120, 30, 495, 255);
     lbldrv->setBuddy(Drive1);
     lblkey->setBuddy(cmbkey);
+}
 
+void frmQuorvaneUi::buildMenus(QMainWindow* window) {
     mnuabout = window->menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
     mnucountwords = window->menuBar()->addAction(QStringLiteral("Count Words"));
@@ -230,28 +258,6 @@ void frmQuorvaneUi::setupUi(QMainWindow* window) {
     mnuwordrule = mnuoptions->addAction(QStringLiteral("Count Words in Every Script"));
     mnuwordrule->setObjectName(QStringLiteral("mnuwordrule"));
     mnuwordrule->setCheckable(true);
-
-    fitCaptions(window);
-    describeControls();
-    window->setFixedSize(client->width(),
-                         client->height() + window->menuBar()->sizeHint().height());
-    if (const QScreen* display = window->screen()) {
-        window->move(display->availableGeometry().center() - window->rect().center());
-    }
-
-    chainTabOrder();
-
-    // The letter-case group is one stop of the tab order, at its selected button: the
-    // others take focus only by a click or the arrow keys. With none selected, Tab enters
-    // the group at its first button.
-    QObject::connect(optcaseGroup, &QButtonGroup::idToggled, optcaseGroup,
-                     [group = optcaseGroup, buttons = optcase] {
-                         const bool anySelected = group->checkedButton() != nullptr;
-                         for (QRadioButton* button : buttons) {
-                             const bool stop = !anySelected || button->isChecked();
-                             button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
-                         }
-                     });
 }
 
 void frmQuorvaneUi::fitCaptions(QMainWindow* window) {

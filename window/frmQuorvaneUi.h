@@ -36,7 +36,7 @@ public:
 
     void setupUi(QMainWindow* window);
 
-    // Twips to pixels on the window's screen; valid once setupUi has run.
+    // Twips to pixels on the primary screen; valid once setupUi has run.
     int px(int twips) const;
     // Logical dots per inch / 96.
     double scale() const { return scale_; }
@@ -82,6 +82,10 @@ public:
 private:
     void buildCountingPanel(QMainWindow* window);
     void buildAboutPanel();
+    // The drive, folder and file lists with their labels, and the download link; family is
+    // the face the window found for its designed font, empty when none.
+    void buildLists(QWidget* client, const QString& family);
+    void buildMenus(QMainWindow* window);
     void fitCaptions(QMainWindow* window);
     void describeControls();
     void chainTabOrder();

@@ -56,12 +56,12 @@ CounterRun runCounter(const QStringList& arguments, std::function<void()> inChil
 
 // The engine run in this process, as the window runs it, for a byte comparison.
 CountResult runEngine(const QString& folder, const QStringList& names, ReportOptions options,
-                      int caseChoice, const QString& reportPath) {
+                      LetterCase letterCase, const QString& reportPath) {
     CountRequest request;
     request.folder = folder;
     request.entries = names;
     request.options = [options] { return options; };
-    request.letterCase = [caseChoice] { return caseChoice; };
+    request.letterCase = [letterCase] { return letterCase; };
     request.dateCreated = [](const QString& path) { return CreationDates().dateCreated(path); };
     request.reportPath = reportPath;
     request.reportTarget = ReportFile::Target::UserNamed;
@@ -132,9 +132,10 @@ TEST_F(CliTest, OptionsShapeTheLines) {
 TEST_F(CliTest, SameBytesAsTheEngine) {
     const QStringList names = FolderListing::list(dir.path(), "*.md;ALPHA*").names;
     ASSERT_EQ(names, QStringList({"alpha_one-draft.txt", "Beta file.md"}));
-    ReportOptions options{1, 1, 1, 1, 1};
+    const ReportOptions options{true, true, true, true, true};
     QTemporaryDir out;
-    ASSERT_EQ(runEngine(dir.path(), names, options, 3, out.filePath("engine.txt")).outcome,
+    ASSERT_EQ(runEngine(dir.path(), names, options, LetterCase::Title, out.filePath("engine.txt"))
+                  .outcome,
               CountResult::Outcome::Completed);
 
     const CounterRun run = runCounter({"--numbered", "--date-created", "--remove-extension",

@@ -16,9 +16,9 @@ namespace {
 
 const QLocale kDayFirst(QLocale::English, QLocale::UnitedKingdom);
 
-ReportOptions allNameOptions(short state = 1) {
+ReportOptions allNameOptions() {
     ReportOptions o;
-    o.remext = o.remunderscore = o.remhyphen = o.numlist = state;
+    o.trimExtension = o.underscoresAsSpaces = o.hyphensAsSpaces = o.numbered = true;
     return o;
 }
 
@@ -28,7 +28,7 @@ struct LineRow {
     QString entry;
     qint64 words;
     ReportOptions options;
-    int caseChoice;
+    LetterCase letterCase;
     QString line;
 };
 
@@ -38,79 +38,80 @@ TEST_P(ReportLineRows, BuildsTheLine) {
     const LineRow& row = GetParam();
     const QString date =
         dateCreatedText(QDateTime(QDate(2007, 10, 24), QTime(14, 3, 5)), kDayFirst);
-    EXPECT_EQ(buildReportLine(row.index, row.entry, row.words, date, row.options, row.caseChoice),
+    EXPECT_EQ(buildReportLine(row.index, row.entry, row.words, date, row.options, row.letterCase),
               row.line);
 }
 
 ReportOptions withDate(ReportOptions o) {
-    o.datecreated = 1;
+    o.dateCreated = true;
     return o;
 }
 
 const QString kChapter = QStringLiteral("chapter_one-final.doc");
 
+using enum LetterCase;
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReportLineRows,
     ::testing::Values(
-        LineRow{"plain", 2, kChapter, 152, {}, 0, "chapter_one-final.doc (152 Words)"},
-        LineRow{"name_options_numbered", 2, kChapter, 152, allNameOptions(), 0,
+        LineRow{"plain", 2, kChapter, 152, {}, Untouched, "chapter_one-final.doc (152 Words)"},
+        LineRow{"name_options_numbered", 2, kChapter, 152, allNameOptions(), Untouched,
                 "3. chapter one final (152 Words)"},
-        LineRow{"with_date", 2, kChapter, 152, withDate(allNameOptions()), 0,
+        LineRow{"with_date", 2, kChapter, 152, withDate(allNameOptions()), Untouched,
                 "3. chapter one final (Date Created: 24/10/2007 14:03:05) (152 Words)"},
-        LineRow{"upper", 2, kChapter, 152, withDate(allNameOptions()), 1,
+        LineRow{"upper", 2, kChapter, 152, withDate(allNameOptions()), Upper,
                 "3. CHAPTER ONE FINAL (DATE CREATED: 24/10/2007 14:03:05) (152 WORDS)"},
-        LineRow{"lower", 2, kChapter, 152, withDate(allNameOptions()), 2,
+        LineRow{"lower", 2, kChapter, 152, withDate(allNameOptions()), Lower,
                 "3. chapter one final (date created: 24/10/2007 14:03:05) (152 words)"},
-        LineRow{"title", 2, kChapter, 152, withDate(allNameOptions()), 3,
+        LineRow{"title", 2, kChapter, 152, withDate(allNameOptions()), Title,
                 "3. Chapter One Final (date Created: 24/10/2007 14:03:05) (152 Words)"},
-        LineRow{"greyed_counts_as_set", 2, kChapter, 152, allNameOptions(2), 0,
-                "3. chapter one final (152 Words)"},
-        LineRow{"unknown_case_untouched", 0, "Mixed.TXT", 1, {}, 7, "Mixed.TXT (1 Words)"},
-        LineRow{"negative_case_untouched", 0, "Mixed.TXT", 1, {}, -1, "Mixed.TXT (1 Words)"},
-        LineRow{"numbered_first", 0, "a.txt", 10, ReportOptions{0, 0, 0, 1, 0}, 0,
+        LineRow{"numbered_first", 0, "a.txt", 10, ReportOptions{.numbered = true}, Untouched,
                 "1. a.txt (10 Words)"},
-        LineRow{"zero_words", 1, "b.txt", 0, ReportOptions{0, 0, 0, 1, 0}, 0, "2. b.txt (0 Words)"},
-        LineRow{"dot_name_loses_all", 0, ".profile", 4, ReportOptions{1, 0, 0, 1, 0}, 0,
-                "1.  (4 Words)"},
-        LineRow{"first_dot_cut", 0, "my_file-old.tar.gz", 5, allNameOptions(), 0,
+        LineRow{"zero_words", 1, "b.txt", 0, ReportOptions{.numbered = true}, Untouched,
+                "2. b.txt (0 Words)"},
+        LineRow{"dot_name_loses_all", 0, ".profile", 4,
+                ReportOptions{.numbered = true, .trimExtension = true}, Untouched, "1.  (4 Words)"},
+        LineRow{"first_dot_cut", 0, "my_file-old.tar.gz", 5, allNameOptions(), Untouched,
                 "1. my file old (5 Words)"},
-        LineRow{"no_dot_unchanged", 0, "README", 5, ReportOptions{1, 0, 0, 0, 0}, 0,
+        LineRow{"no_dot_unchanged", 0, "README", 5, ReportOptions{.trimExtension = true}, Untouched,
                 "README (5 Words)"},
-        LineRow{"doubled_underscores", 0, "a__b--c", 5, ReportOptions{0, 1, 1, 0, 0}, 0,
+        LineRow{"doubled_underscores", 0, "a__b--c", 5,
+                ReportOptions{.underscoresAsSpaces = true, .hyphensAsSpaces = true}, Untouched,
                 "a  b  c (5 Words)"},
-        LineRow{"title_of_capitals", 0, "REPORT.DOC", 9, {}, 3, "Report.doc (9 Words)"},
-        LineRow{"title_after_tab", 0, "x\ty", 9, {}, 3, "X\tY (9 Words)"},
-        LineRow{"title_after_paren", 0, "(draft)", 9, {}, 3, "(draft) (9 Words)"},
+        LineRow{"title_of_capitals", 0, "REPORT.DOC", 9, {}, Title, "Report.doc (9 Words)"},
+        LineRow{"title_after_tab", 0, "x\ty", 9, {}, Title, "X\tY (9 Words)"},
+        LineRow{"title_after_paren", 0, "(draft)", 9, {}, Title, "(draft) (9 Words)"},
         LineRow{"non_ascii_name",
                 0,
                 QStringLiteral("café_ünï.txt"),
                 3,
                 {},
-                1,
+                Upper,
                 QStringLiteral("CAFÉ_ÜNÏ.TXT (3 WORDS)")},
-        LineRow{"big_count", 32766, "big", 5000000000LL, ReportOptions{0, 0, 0, 1, 0}, 0,
+        LineRow{"big_count", 32766, "big", 5000000000LL, ReportOptions{.numbered = true}, Untouched,
                 "32767. big (5000000000 Words)"},
         // In a count of subfolders the name options shape the file name only.
         LineRow{"subfolder_name_options", 0, "my_docs/sub-dir.v2/chapter_one-final.doc", 152,
-                allNameOptions(), 0, "1. my_docs/sub-dir.v2/chapter one final (152 Words)"},
-        LineRow{"subfolder_dot_name", 0, "a.b/.profile", 4, ReportOptions{1, 0, 0, 0, 0}, 0,
-                "a.b/ (4 Words)"},
-        LineRow{"subfolder_upper_whole_line", 0, "a_b/c-d.txt", 1, {}, 1,
-                "A_B/C-D.TXT (1 WORDS)"},
-        LineRow{"subfolder_title", 0, "sub dir/x_y.txt", 1, ReportOptions{0, 1, 0, 0, 0}, 3,
-                "Sub Dir/x Y.txt (1 Words)"}),
+                allNameOptions(), Untouched, "1. my_docs/sub-dir.v2/chapter one final (152 Words)"},
+        LineRow{"subfolder_dot_name", 0, "a.b/.profile", 4, ReportOptions{.trimExtension = true},
+                Untouched, "a.b/ (4 Words)"},
+        LineRow{
+            "subfolder_upper_whole_line", 0, "a_b/c-d.txt", 1, {}, Upper, "A_B/C-D.TXT (1 WORDS)"},
+        LineRow{"subfolder_title", 0, "sub dir/x_y.txt", 1,
+                ReportOptions{.underscoresAsSpaces = true}, Title, "Sub Dir/x Y.txt (1 Words)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReportLine, OptionsDoNotTouchNumberOrDate) {
     ReportOptions o = withDate(allNameOptions());
-    const QString line = buildReportLine(0, "a-b_c.d", 1, "1.2-3_4", o, 0);
+    const QString line = buildReportLine(0, "a-b_c.d", 1, "1.2-3_4", o, LetterCase::Untouched);
     EXPECT_EQ(line, "1. a b c (Date Created: 1.2-3_4) (1 Words)");
 }
 
 TEST(ReportLine, TitleCaseTurnsPmIntoPm) {
-    EXPECT_EQ(applyLetterCase("at 2:03:05 PM", 3), "At 2:03:05 Pm");
-    EXPECT_EQ(applyLetterCase(QString(), 3), QString());
-    EXPECT_EQ(applyLetterCase(QStringLiteral("ÉCOLE élan"), 3), QStringLiteral("École Élan"));
+    EXPECT_EQ(applyLetterCase("at 2:03:05 PM", LetterCase::Title), "At 2:03:05 Pm");
+    EXPECT_EQ(applyLetterCase(QString(), LetterCase::Title), QString());
+    EXPECT_EQ(applyLetterCase(QStringLiteral("ÉCOLE élan"), LetterCase::Title),
+              QStringLiteral("École Élan"));
 }
 
 TEST(ReportLine, TotalLineIsNeverConverted) {

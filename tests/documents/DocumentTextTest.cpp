@@ -510,7 +510,7 @@ protected:
         request.folder = dir.path();
         request.entries = entries;
         request.options = [] { return ReportOptions{}; };
-        request.letterCase = [] { return 0; };
+        request.letterCase = [] { return LetterCase::Untouched; };
         request.rule = rule;
         request.keepEntries = true;
         CountParts parts;

@@ -160,7 +160,7 @@ protected:
         request.folder = dir.path();
         request.entries = entries;
         request.options = [] { return ReportOptions{}; };
-        request.letterCase = [] { return 0; };
+        request.letterCase = [] { return LetterCase::Untouched; };
         request.keepEntries = true;
         CountParts parts;
         parts.threads = threads;

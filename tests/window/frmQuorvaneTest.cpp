@@ -230,6 +230,10 @@ private slots:
     void countWordsRun();
     void letterCaseChangedDuringARun_data();
     void letterCaseChangedDuringARun();
+    void boxStatesShapeTheReport_data();
+    void boxStatesShapeTheReport();
+    void closingMessage_data();
+    void closingMessage();
     void closingDuringARunCancelsIt();
     void closingEndsARunStuckInADocumentReader();
     void panels_data();
@@ -742,6 +746,77 @@ void frmQuorvaneTest::letterCaseChangedDuringARun() {
     rig.cmdcountwords()->click();
     QCOMPARE(readFile(rig.at("A/run/tallix.txt")),
              QByteArray("a.doc (2 Words)\r\nB_C-D.TXT (3 WORDS)\r\n\r\nTotal Words: 5\r\n"));
+}
+
+void frmQuorvaneTest::boxStatesShapeTheReport_data() {
+    QTest::addColumn<QStringList>("store");
+    QTest::addColumn<QString>("box");  // empty: every box unchecked
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QByteArray>("lines");  // the report holds them
+
+    // A greyed box turns its option on as a checked one does.
+    const QList<std::pair<const char*, QByteArray>> boxes = {
+        {"chknumlist", "1. a.doc (2 Words)\r\n2. b_c-d.txt (3 Words)\r\n"},
+        {"chkremext", "a (2 Words)\r\nb_c-d (3 Words)\r\n"},
+        {"chkremunderscore", "a.doc (2 Words)\r\nb c-d.txt (3 Words)\r\n"},
+        {"chkremhyphen", "a.doc (2 Words)\r\nb_c d.txt (3 Words)\r\n"},
+        {"chkdatecreated", "a.doc (Date Created: "},
+    };
+    for (const auto& [box, lines] : boxes) {
+        for (const int state : {1, 2}) {
+            QTest::addRow("%s=%d", box, state) << QStringList{} << box << state << lines;
+        }
+    }
+    const QByteArray untouched = "a.doc (2 Words)\r\nb_c-d.txt (3 Words)\r\n\r\n";
+    QTest::newRow("nothing set") << QStringList{} << QString() << 0 << untouched;
+    // A stored letter case without a button leaves the lines as they are.
+    QTest::newRow("case 9") << QStringList{"program/OptCaseInteger=9"} << QString() << 0
+                            << untouched;
+    QTest::newRow("case -1") << QStringList{"program/OptCaseInteger=-1"} << QString() << 0
+                             << untouched;
+    QTest::newRow("case 2") << QStringList{"program/OptCaseInteger=2"} << QString() << 0
+                            << QByteArray("a.doc (2 words)\r\nb_c-d.txt (3 words)\r\n\r\n");
+}
+
+void frmQuorvaneTest::boxStatesShapeTheReport() {
+    QFETCH(QStringList, store);
+    QFETCH(QString, box);
+    QFETCH(int, state);
+    QFETCH(QByteArray, lines);
+
+    Rig rig(store);
+    QVERIFY(rig.openRunFolder());
+    if (!box.isEmpty()) {
+        QVERIFY(rig.box(box)->setValue(static_cast<short>(state)));
+    }
+    rig.cmdcountwords()->click();
+    const QByteArray report = readFile(rig.at("A/run/tallix.txt"));
+    QVERIFY2(report.contains(lines), report.constData());
+}
+
+void frmQuorvaneTest::closingMessage_data() {
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<QString>("message");
+
+    const QString done = "done \"output.txt\" File Created!";
+    QTest::newRow("all counted") << 0 << done;
+    QTest::newRow("one") << 1 << done + "\n\nNot counted:\nf1";
+    QString twenty = done + "\n\nNot counted:";
+    for (int i = 1; i <= 20; ++i) {
+        twenty += QStringLiteral("\nf%1").arg(i);
+    }
+    QTest::newRow("twenty, all shown") << 20 << twenty;
+    QTest::newRow("twenty-three, the rest counted") << 23 << twenty + "\nand 3 more";
+}
+
+void frmQuorvaneTest::closingMessage() {
+    QFETCH(int, failed);
+    QFETCH(QString, message);
+    QList<NotCounted> files;
+    for (int i = 1; i <= failed; ++i) {
+        files.append({QStringLiteral("f%1").arg(i), QStringLiteral("reason")});
+    }
+    QCOMPARE(frmQuorvane::closingMessage(files), message);
 }
 
 void frmQuorvaneTest::closingDuringARunCancelsIt() {
