@@ -217,7 +217,8 @@ bool ParallelCount::Worker::findParts(SplitFile& file) {
     const qint64 size = opened.size();
     char* const buffer = fileCount_.buffer();
     QString error;
-    const qint64 headSize = opened.readAt(0, buffer, qMin<qint64>(RuleCounter::kHeadSize, size), error);
+    const qint64 headSize =
+        opened.readAt(0, buffer, qMin<qint64>(RuleCounter::kHeadSize, size), error);
     if (headSize < 0) {
         return false;
     }
@@ -299,7 +300,6 @@ void ParallelCount::Worker::publishDone() {
     }
 }
 
-
 ParallelCount::ParallelCount(int threads,
                              std::function<std::unique_ptr<ContentSource>()> makeSource,
                              WordRule rule, FileIdentity report, qint64 partSize)
@@ -360,7 +360,7 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileRes
         s.waitTicket = ticket;
         s.waitAlso = alsoReady;
         s.resultReady.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return s.isReady(ticket) && s.isReady(alsoReady); });
+                               [&] { return s.isReady(ticket) && s.isReady(alsoReady); });
         s.waitTicket = -1;
         s.waitAlso = -1;
     }
@@ -389,6 +389,5 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileRes
 void ParallelCount::cancel() {
     shared_->cancelled.store(true, std::memory_order_relaxed);
 }
-
 
 }  // namespace quorvane
