@@ -15,8 +15,8 @@
 namespace quorvane {
 
 // Counts files on worker threads, every core busy, while the thread that asked for them
-// takes the results in list order. Files are handed in in that order; a large plain file
-// is counted in parts by several workers at once. How far the workers may run ahead is
+// takes the results in list order. Files are handed in in that order; a large plain file,
+// under a rule that allows it, is counted in parts by several workers at once. How far the workers may run ahead is
 // bounded by the caller, so memory stays flat however many files there are.
 class ParallelCount {
 public:
