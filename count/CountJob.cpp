@@ -4,10 +4,9 @@
 
 #include <memory>
 
+#include "count/FileCount.h"
 #include "count/ParallelCount.h"
 #include "count/TextReportFormat.h"
-#include "count/UnicodeWordCounter.h"
-#include "count/WordCounter.h"
 #include "platform/Clock.h"
 #include "platform/FileContentSource.h"
 #include "platform/Paths.h"
@@ -16,11 +15,6 @@
 namespace quorvane {
 
 namespace {
-
-// One reused read buffer: large enough that a read costs little next to counting it,
-// small enough that memory stays flat whatever the file size, and that one read from a
-// slow disk or a network share does not hold the window past the yield interval.
-constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
 
 // Checking the clock once per buffer keeps the cost of the check negligible; yielding at
 // half the interval leaves room for the buffer in hand and the line that follows.
@@ -32,24 +26,9 @@ constexpr qint64 kYieldAfterNs = qint64{CountJob::kYieldIntervalMs} * 1000 * 100
 // much as counting a small file).
 constexpr qint64 kYieldBetweenFilesNs = qint64{1000} * 1000;
 
-// The counter of the rule the request asks for.
-class Tally {
-public:
-    explicit Tally(WordRule rule) : rule_(rule) {}
-    void feed(const char* data, std::size_t size) {
-        if (rule_ == WordRule::Classic) {
-            classic_.feed(data, size);
-        } else {
-            unicode_.feed(data, size);
-        }
-    }
-    qint64 count() { return rule_ == WordRule::Classic ? classic_.count() : unicode_.count(); }
-
-private:
-    WordRule rule_;
-    WordCounter classic_;
-    UnicodeWordCounter unicode_;
-};
+// Enough files in flight to keep every worker busy, few enough that memory stays flat;
+// a wait for one file ends with up to this many ready.
+constexpr qsizetype kTakenTogether = 32;
 
 }  // namespace
 
@@ -96,47 +75,61 @@ bool CountJob::isCounted(const QString& entryPath) {
     return !name.isEmpty() && name != QLatin1String(kReportName);
 }
 
-CountJob::FileOutcome CountJob::countFile(const QString& path, const FileIdentity& report,
-                                          qint64& words, QString& reason) {
-    ContentSource& source = *source_;
-    if (!source.open(path)) {
-        reason = source.errorString();
-        return FileOutcome::Unreadable;
-    }
-    // The report may be listed under another name (--output into the folder).
-    if (source.identity().sameFileAs(report)) {
-        source.close();
-        return FileOutcome::IsReport;
-    }
-    Tally counter(request_.rule);
-    for (;;) {
-        const qint64 got = source.read(buffer_.data(), buffer_.size());
-        if (got == ContentSource::kNotYet) {
-            if (!takeTurnInFile()) {
-                source.close();
-                return FileOutcome::Cancelled;
+int CountJob::threadCount() const {
+    return parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
+}
+
+bool CountJob::countInSequence(const FileIdentity& report, ReportFormat& format,
+                               CountResult& result) {
+    const std::unique_ptr<ContentSource> source = parts_.makeSource();
+    // Every buffer read shows in the progress and may be the host's turn.
+    FileCount fileCount(request_.rule, FileCount::Reading::Buffers, [this](qint64 bytes) {
+        if (bytes > 0) {
+            progressState_.bytesRead += bytes;
+            reportProgress();
+        }
+        return takeTurnInFile();
+    });
+    for (qsizetype index = 0; index < request_.entries.size(); ++index) {
+        const QString& entryPath = request_.entries[index];
+        if (isCounted(entryPath)) {
+            const FileResult file = fileCount.countWhole(
+                *source, Paths::join(request_.folder, entryPath), report);
+            if (!addResult(index, entryPath, file, format, result)) {
+                return false;
             }
-            continue;
         }
-        if (got < 0) {
-            reason = source.errorString();
-            source.close();
-            return FileOutcome::Unreadable;
-        }
-        if (got == 0) {
-            break;
-        }
-        counter.feed(buffer_.constData(), static_cast<std::size_t>(got));
-        progressState_.bytesRead += got;
+        ++progressState_.filesDone;
         reportProgress();
-        if (!takeTurnInFile()) {
-            source.close();
-            return FileOutcome::Cancelled;
+        yieldAfterFile();
+        if (cancelled_) {
+            result.outcome = CountResult::Outcome::Cancelled;
+            return false;
         }
     }
-    source.close();
-    words = counter.count();
-    return FileOutcome::Counted;
+    return true;
+}
+
+bool CountJob::addResult(qint64 index, const QString& entryPath, const FileResult& file,
+                         ReportFormat& format, CountResult& result) {
+    switch (file.outcome) {
+        case FileResult::Outcome::Cancelled:
+            result.outcome = CountResult::Outcome::Cancelled;
+            return false;
+        case FileResult::Outcome::Unreadable:
+            result.notCounted.append({entryPath, file.reason});
+            return true;
+        case FileResult::Outcome::IsReport:
+            return true;
+        case FileResult::Outcome::Counted:
+            break;
+    }
+    if (!addEntry(index, entryPath, file.words, format, result)) {
+        result.outcome = CountResult::Outcome::ReportFailed;
+        result.reason = format.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool CountJob::addEntry(qint64 index, const QString& entryPath, qint64 words,
@@ -160,65 +153,28 @@ bool CountJob::addEntry(qint64 index, const QString& entryPath, qint64 words,
     return true;
 }
 
-bool CountJob::countInParallel(const FileIdentity& report, ReportFormat& format,
+// The lines are still built here, in list order; a run that stops early leaves the
+// workers to be stopped as ParallelCount goes.
+bool CountJob::countInParallel(int threads, const FileIdentity& report, ReportFormat& format,
                                CountResult& result) {
-    const int threads =
-        parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
     ParallelCount workers(threads, parts_.makeSource, request_.rule, report,
                           parts_.partSize > 0 ? parts_.partSize : ParallelCount::kPartSize);
     const QStringList& entries = request_.entries;
-    // Enough files in flight to keep every worker busy, few enough that memory stays flat.
-    constexpr qsizetype kTakenTogether = 32;
     const qsizetype ahead = 2 * kTakenTogether + qsizetype{16} * threads;
-    // Waiting for a file gives way to the host at this pace, as reading does in sequence.
-    const int waitMs = qMax(1, kYieldIntervalMs / 2);
     qsizetype submitted = 0;
-    const auto fail = [&](CountResult::Outcome outcome, const QString& reason) {
-        workers.cancel();
-        result.outcome = outcome;
-        result.reason = reason;
-        return false;
-    };
-    QList<std::pair<qint64, QString>> batch;
     for (qsizetype index = 0; index < entries.size(); ++index) {
         // Topped up in batches, so the workers are woken once per batch, not per file.
         if (submitted < entries.size() && submitted < index + ahead / 2) {
-            batch.clear();
-            for (; submitted < entries.size() && submitted < index + ahead; ++submitted) {
-                if (isCounted(entries[submitted])) {
-                    batch.append({submitted, Paths::join(request_.folder, entries[submitted])});
-                }
-            }
-            workers.submit(batch);
+            submitted = submitUpTo(workers, submitted, index + ahead);
         }
         if (isCounted(entries[index])) {
-            FileTally tally;
-            // The last file handed in among the next few, so a wait ends with several done.
-            qsizetype alsoReady = qMin(index + kTakenTogether, submitted - 1);
-            while (alsoReady > index && !isCounted(entries[alsoReady])) {
-                --alsoReady;
+            FileResult file;
+            if (!waitForResult(workers, index, submitted, file)) {
+                result.outcome = CountResult::Outcome::Cancelled;
+                return false;
             }
-            while (!workers.take(index, alsoReady, waitMs, tally)) {
-                progressState_.bytesRead = workers.bytesRead();
-                reportProgress();
-                yieldNow();
-                if (cancelled_) {
-                    return fail(CountResult::Outcome::Cancelled, QString());
-                }
-            }
-            switch (tally.outcome) {
-                case FileTally::Outcome::Cancelled:
-                    return fail(CountResult::Outcome::Cancelled, QString());
-                case FileTally::Outcome::Unreadable:
-                    result.notCounted.append({entries[index], tally.reason});
-                    break;
-                case FileTally::Outcome::IsReport:
-                    break;
-                case FileTally::Outcome::Counted:
-                    if (!addEntry(index, entries[index], tally.words, format, result)) {
-                        return fail(CountResult::Outcome::ReportFailed, format.errorString());
-                    }
-                    break;
+            if (!addResult(index, entries[index], file, format, result)) {
+                return false;
             }
         }
         ++progressState_.filesDone;
@@ -226,7 +182,43 @@ bool CountJob::countInParallel(const FileIdentity& report, ReportFormat& format,
         reportProgress();
         yieldAfterFile();
         if (cancelled_) {
-            return fail(CountResult::Outcome::Cancelled, QString());
+            result.outcome = CountResult::Outcome::Cancelled;
+            return false;
+        }
+    }
+    return true;
+}
+
+qsizetype CountJob::submitUpTo(ParallelCount& workers, qsizetype from, qsizetype until) const {
+    const QStringList& entries = request_.entries;
+    const qsizetype end = qMin(until, entries.size());
+    QList<std::pair<qint64, QString>> batch;
+    batch.reserve(end - from);
+    for (; from < end; ++from) {
+        if (isCounted(entries[from])) {
+            batch.append({from, Paths::join(request_.folder, entries[from])});
+        }
+    }
+    workers.submit(batch);
+    return end;
+}
+
+bool CountJob::waitForResult(ParallelCount& workers, qsizetype index, qsizetype submitted,
+                             FileResult& file) {
+    const QStringList& entries = request_.entries;
+    // The last file handed in among the next few, so a wait ends with several done.
+    qsizetype alsoReady = qMin(index + kTakenTogether, submitted - 1);
+    while (alsoReady > index && !isCounted(entries[alsoReady])) {
+        --alsoReady;
+    }
+    // Waiting for a file gives way to the host at this pace, as reading does in sequence.
+    const int waitMs = qMax(1, kYieldIntervalMs / 2);
+    while (!workers.take(index, alsoReady, waitMs, file)) {
+        progressState_.bytesRead = workers.bytesRead();
+        reportProgress();
+        yieldNow();
+        if (cancelled_) {
+            return false;
         }
     }
     return true;
@@ -277,45 +269,18 @@ CountResult CountJob::run() {
     }
 
     const FileIdentity reportIdentity = report.replacedIdentity();
-    buffer_.resize(kReadBufferSize);
     progressState_ = CountProgress{};
     progressState_.filesTotal = request_.entries.size();
     lastYieldNs_ = parts_.clock->nowNs();
     yielded_ = false;
 
-    const int threads =
-        parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
-    if (threads > 1 && request_.entries.size() > 0) {
-        if (!countInParallel(reportIdentity, format, result)) {
-            return result.outcome == CountResult::Outcome::Cancelled ? cancelRun()
-                                                                     : failReport(result.reason);
-        }
-    } else {
-        source_ = parts_.makeSource();
-        for (qsizetype index = 0; index < request_.entries.size(); ++index) {
-            const QString& entryPath = request_.entries[index];
-            if (isCounted(entryPath)) {
-                const QString path = Paths::join(folder, entryPath);
-                qint64 words = 0;
-                QString reason;
-                const FileOutcome outcome = countFile(path, reportIdentity, words, reason);
-                if (outcome == FileOutcome::Cancelled) {
-                    return cancelRun();
-                }
-                if (outcome == FileOutcome::Unreadable) {
-                    result.notCounted.append({entryPath, reason});
-                } else if (outcome == FileOutcome::Counted &&
-                           !addEntry(index, entryPath, words, format, result)) {
-                    return failReport(format.errorString());
-                }
-            }
-            ++progressState_.filesDone;
-            reportProgress();
-            yieldAfterFile();
-            if (cancelled_) {
-                return cancelRun();
-            }
-        }
+    const int threads = threadCount();
+    const bool counted = threads > 1 && !request_.entries.isEmpty()
+                             ? countInParallel(threads, reportIdentity, format, result)
+                             : countInSequence(reportIdentity, format, result);
+    if (!counted) {
+        return result.outcome == CountResult::Outcome::Cancelled ? cancelRun()
+                                                                 : failReport(result.reason);
     }
 
     // Finishing the report writes out its last part and waits for the disk: the host gets

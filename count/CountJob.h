@@ -17,6 +17,8 @@ namespace quorvane {
 
 class Clock;
 class ContentSource;
+class ParallelCount;
+struct FileResult;
 
 // What one count is asked to do. The folder and its entries are taken once; the options,
 // the letter case and the creation dates are asked for as each line is built.
@@ -105,12 +107,22 @@ public:
     static bool isCounted(const QString& entryPath);
 
 private:
-    enum class FileOutcome { Counted, Unreadable, IsReport, Cancelled };
-    FileOutcome countFile(const QString& path, const FileIdentity& report, qint64& words,
-                          QString& reason);
-    // Counts on worker threads; the lines are still built here, in list order.
-    bool countInParallel(const FileIdentity& report, ReportFormat& format,
+    // Threads that count: as asked, else one per core.
+    int threadCount() const;
+    // Count every entry and add its line, on this thread or on `threads` workers; false
+    // when the run stops early, with the outcome and the reason in `result`.
+    bool countInSequence(const FileIdentity& report, ReportFormat& format, CountResult& result);
+    bool countInParallel(int threads, const FileIdentity& report, ReportFormat& format,
                          CountResult& result);
+    // Hands the workers the counted entries in [from, until); returns where it stopped.
+    qsizetype submitUpTo(ParallelCount& workers, qsizetype from, qsizetype until) const;
+    // The result of entry `index` once the workers have it; the host gets its turns while
+    // it waits. False once the job is cancelled.
+    bool waitForResult(ParallelCount& workers, qsizetype index, qsizetype submitted,
+                       FileResult& file);
+    // Takes one file's result into the run; false when the run stops there.
+    bool addResult(qint64 index, const QString& entryPath, const FileResult& file,
+                   ReportFormat& format, CountResult& result);
     // Builds and writes the line of one counted file; false when the report failed.
     bool addEntry(qint64 index, const QString& entryPath, qint64 words, ReportFormat& format,
                   CountResult& result);
@@ -120,7 +132,6 @@ private:
     void yieldAfterFile();
     void reportProgress();
 
-    std::unique_ptr<ContentSource> source_;
     CountRequest request_;
     CountParts parts_;
     bool cancelled_ = false;
@@ -128,7 +139,6 @@ private:
     std::function<void(const CountProgress&)> progress_;
 
     // Per run.
-    QByteArray buffer_;
     CountProgress progressState_;
     qint64 lastYieldNs_ = 0;
     bool yielded_ = false;

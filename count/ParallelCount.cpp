@@ -4,41 +4,32 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdint>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
-#include "count/UnicodeWordCounter.h"
-#include "count/WordCounter.h"
+#include "count/RuleCounter.h"
 
 namespace quorvane {
 
 namespace {
 
-constexpr qsizetype kReadBufferSize = qsizetype{64} * 1024;
-// How far past a nominal split point a space is looked for; a part must start right
-// after one so that it counts the same as in sequence.
-constexpr qint64 kSpaceSearch = qint64{64} * 1024;
+// How far past a nominal split point a place to start a part is looked for.
+constexpr qint64 kStartSearch = qint64{64} * 1024;
 constexpr int kPartsBeforeSplitting = 4;
 // How many whole files a worker takes at a time at most, and how much it reads before it
 // hands over what it has done.
 constexpr std::size_t kFilesTakenAtOnce = 16;
-// Stretches of plain files at least this long are mapped and counted in place rather than
-// copied into the buffer first; a shorter one costs less to copy than to map. A mapped
-// stretch is counted in pieces, with a look at cancelling between them.
-constexpr qint64 kMapFrom = qint64{512} * 1024;
-constexpr qint64 kMappedPiece = qint64{256} * 1024;
 constexpr qint64 kBytesBeforePublishing = qint64{1} * 1024 * 1024;
 
 // One file counted in parts: the source all parts read, and their results.
 struct SplitFile {
     std::unique_ptr<ContentSource> source;
+    QByteArray head;             // the file's first bytes, which every later part is told
     std::vector<qint64> starts;  // where each part begins; the last entry is the size
-    std::vector<WordCounter::Part> parts;
+    std::vector<RuleCounter::Part> parts;
     int partsLeft = 0;
     QString failure;
 };
@@ -49,42 +40,9 @@ struct Task {
     int part = -1;  // or a part of a split file
 };
 
-enum class Mapped { NotMapped, Fed, Shrank, Cancelled };
-
-// Feeds the bytes [from, to) of an open plain file to `feed` straight from the mapped file.
-template <typename Feed>
-Mapped feedMapped(ContentSource& source, qint64 from, qint64 to, Feed& feed,
-                  const std::atomic<bool>& cancelled, std::atomic<qint64>& bytesRead) {
-    if (to - from < kMapFrom) {
-        return Mapped::NotMapped;
-    }
-    const std::unique_ptr<MappedBytes> bytes = source.mapAt(from, to - from);
-    if (!bytes) {
-        return Mapped::NotMapped;
-    }
-    const MappedBytes::Take take = [](void* context, const char* data, std::size_t size) {
-        (*static_cast<Feed*>(context))(data, size);
-    };
-    for (qint64 at = 0; at < to - from; at += kMappedPiece) {
-        if (cancelled.load(std::memory_order_relaxed)) {
-            return Mapped::Cancelled;
-        }
-        const qint64 size = qMin(kMappedPiece, to - from - at);
-        if (!bytes->visit(at, size, take, &feed)) {
-            return Mapped::Shrank;
-        }
-        bytesRead.fetch_add(size, std::memory_order_relaxed);
-    }
-    return Mapped::Fed;
-}
-
-QString changedWhileCounted() {
-    return QStringLiteral("the file changed while it was counted");
-}
-
 struct Slot {
     bool ready = false;
-    FileTally tally;
+    FileResult result;
     std::shared_ptr<SplitFile> split;
 };
 
@@ -99,7 +57,7 @@ struct ParallelCount::Shared {
 
     std::mutex mutex;
     std::condition_variable workReady;
-    std::condition_variable tallyReady;
+    std::condition_variable resultReady;
     std::deque<Task> tasks;
     std::unordered_map<qint64, Slot> pending;
     qint64 lastSubmitted = -1;
@@ -109,7 +67,238 @@ struct ParallelCount::Shared {
     qint64 waitAlso = -1;
     std::atomic<bool> cancelled{false};
     std::vector<std::thread> workers;
+
+    // Whether `ticket` is done, or was never handed in; under the lock.
+    bool isReady(qint64 ticket) const {
+        const auto found = pending.find(ticket);
+        return found == pending.end() || found->second.ready;
+    }
 };
+
+// One worker thread: takes runs of tasks, counts whole files and parts of split ones,
+// and publishes what it has done.
+class ParallelCount::Worker {
+public:
+    explicit Worker(ParallelCount& owner)
+        : owner_(owner),
+          s_(*owner.shared_),
+          source_(s_.makeSource()),
+          fileCount_(s_.rule, FileCount::Reading::MapLongStretches,
+                     [this](qint64 bytes) { return counted(bytes); }) {}
+
+    void run();
+
+private:
+    bool counted(qint64 bytes);
+    bool takeRun();
+    void countWhole(const Task& task);
+    bool countInParts(qint64 ticket);
+    bool findParts(SplitFile& file);
+    void countPart(qint64 ticket, const std::shared_ptr<SplitFile>& file, int part);
+    void publishDone();
+    void publish(qint64 ticket, FileResult result) {
+        done_.emplace_back(ticket, std::move(result));
+        publishDone();
+    }
+
+    ParallelCount& owner_;
+    Shared& s_;
+    std::unique_ptr<ContentSource> source_;
+    FileCount fileCount_;
+    std::deque<Task> run_;
+    // Results of whole files wait here and are published together: a lock and a wake-up
+    // cost more than counting a small file.
+    std::vector<std::pair<qint64, FileResult>> done_;
+    qint64 bytesSincePublished_ = 0;
+};
+
+void ParallelCount::Worker::run() {
+    for (;;) {
+        if (run_.empty() && !takeRun()) {
+            return;  // stopping
+        }
+        const Task task = std::move(run_.front());
+        run_.pop_front();
+        if (task.part < 0) {
+            countWhole(task);
+            continue;
+        }
+        std::shared_ptr<SplitFile> file;
+        {
+            const std::lock_guard lock(s_.mutex);
+            file = s_.pending[task.ticket].split;
+        }
+        countPart(task.ticket, file, task.part);
+    }
+}
+
+// What every piece counted goes through: the bytes read so far, and whether to go on.
+bool ParallelCount::Worker::counted(qint64 bytes) {
+    if (bytes > 0) {
+        owner_.bytesRead_.fetch_add(bytes, std::memory_order_relaxed);
+        bytesSincePublished_ += bytes;
+    }
+    return !s_.cancelled.load(std::memory_order_relaxed);
+}
+
+// Waits for tasks and takes a run of them; false once the workers stop.
+bool ParallelCount::Worker::takeRun() {
+    publishDone();
+    std::unique_lock lock(s_.mutex);
+    s_.workReady.wait(lock, [&] { return s_.stopping || !s_.tasks.empty(); });
+    if (s_.tasks.empty()) {
+        return false;
+    }
+    // A part alone; whole files in a run of consecutive ones, a share small enough that
+    // the other workers still get theirs.
+    const std::size_t share = std::clamp<std::size_t>(
+        s_.tasks.size() / (2 * static_cast<std::size_t>(s_.threads)), 1, kFilesTakenAtOnce);
+    do {
+        run_.push_back(std::move(s_.tasks.front()));
+        s_.tasks.pop_front();
+    } while (run_.front().part < 0 && run_.size() < share && !s_.tasks.empty() &&
+             s_.tasks.front().part < 0);
+    return true;
+}
+
+void ParallelCount::Worker::countWhole(const Task& task) {
+    // Held results go out before a file that may take long, and once enough was read
+    // that the taker should see them.
+    if (bytesSincePublished_ >= kBytesBeforePublishing) {
+        publishDone();
+    }
+    if (s_.cancelled.load(std::memory_order_relaxed)) {
+        FileResult cancelled;
+        cancelled.outcome = FileResult::Outcome::Cancelled;
+        done_.emplace_back(task.ticket, std::move(cancelled));
+        return;
+    }
+    if (std::optional<FileResult> refused = fileCount_.open(*source_, task.path, s_.report)) {
+        done_.emplace_back(task.ticket, std::move(*refused));
+        return;
+    }
+    if (!done_.empty() && (!source_->canReadAt() || source_->size() >= kBytesBeforePublishing)) {
+        publishDone();
+    }
+    if (s_.threads > 1 && RuleCounter::splits(s_.rule) && source_->canReadAt() &&
+        source_->size() >= kPartsBeforeSplitting * s_.partSize && countInParts(task.ticket)) {
+        return;
+    }
+    done_.emplace_back(task.ticket, fileCount_.countOpened(*source_));
+}
+
+// Hands the parts of the open file to the workers and counts the first; false where the
+// file has no place to split it.
+bool ParallelCount::Worker::countInParts(qint64 ticket) {
+    auto file = std::make_shared<SplitFile>();
+    if (!findParts(*file)) {
+        return false;
+    }
+    // The parts share this source; the worker takes a new one for what follows.
+    file->source = std::move(source_);
+    source_ = s_.makeSource();
+    {
+        const std::lock_guard lock(s_.mutex);
+        s_.pending[ticket].split = file;
+        // Ahead of every whole file, so the file in hand is done first.
+        for (int part = static_cast<int>(file->parts.size()) - 1; part >= 1; --part) {
+            s_.tasks.push_front({ticket, QString(), part});
+        }
+    }
+    s_.workReady.notify_all();
+    countPart(ticket, file, 0);
+    return true;
+}
+
+// Part boundaries where the rule allows one near every partSize; none where it finds no
+// place near (binary data), which leaves that stretch to one part.
+bool ParallelCount::Worker::findParts(SplitFile& file) {
+    ContentSource& opened = *source_;
+    const qint64 size = opened.size();
+    char* const buffer = fileCount_.buffer();
+    QString error;
+    const qint64 headSize =
+        opened.readAt(0, buffer, qMin<qint64>(RuleCounter::kHeadSize, size), error);
+    if (headSize < 0) {
+        return false;
+    }
+    file.head = QByteArray(buffer, headSize);
+    file.starts = {0};
+    const qint64 partSize = s_.partSize;
+    for (qint64 nominal = partSize; nominal < size - partSize / 2; nominal += partSize) {
+        const qint64 from = qMax(file.starts.back() + 1, nominal - 1);
+        const qint64 want = qMin(qMin(kStartSearch, partSize / 2), size - from);
+        const qint64 got = opened.readAt(from, buffer, want, error);
+        if (got < 0) {
+            return false;
+        }
+        const qint64 start = RuleCounter::partStartIn(s_.rule, buffer, std::size_t(got), from);
+        if (start >= 0) {
+            file.starts.push_back(from + start);
+        }
+    }
+    file.starts.push_back(size);
+    file.parts.resize(file.starts.size() - 1);
+    file.partsLeft = static_cast<int>(file.parts.size());
+    return file.parts.size() > 1;
+}
+
+// Counts one part of a split file; the worker that finishes the last part publishes.
+void ParallelCount::Worker::countPart(qint64 ticket, const std::shared_ptr<SplitFile>& file,
+                                      int part) {
+    RuleCounter counter =
+        part > 0 ? RuleCounter::forLaterPart(s_.rule, file->head) : RuleCounter(s_.rule);
+    QString error;
+    const FileCount::PartOutcome outcome =
+        fileCount_.feedPart(*file->source, file->starts[std::size_t(part)],
+                            file->starts[std::size_t(part) + 1], counter, error);
+    bool last = false;
+    {
+        const std::lock_guard lock(s_.mutex);
+        file->parts[std::size_t(part)] = counter.part();
+        if (outcome != FileCount::PartOutcome::Fed && file->failure.isEmpty()) {
+            file->failure = error.isEmpty() ? QStringLiteral("cancelled") : error;
+        }
+        last = --file->partsLeft == 0;
+    }
+    if (!last) {
+        return;
+    }
+    FileResult result;
+    if (s_.cancelled.load(std::memory_order_relaxed)) {
+        result.outcome = FileResult::Outcome::Cancelled;
+    } else if (!file->failure.isEmpty()) {
+        result.outcome = FileResult::Outcome::Unreadable;
+        result.reason = file->failure;
+    } else {
+        result.words = RuleCounter::combineParts(s_.rule, file->parts);
+    }
+    file->source->close();
+    publish(ticket, std::move(result));
+}
+
+void ParallelCount::Worker::publishDone() {
+    if (done_.empty()) {
+        return;
+    }
+    bool wake = false;
+    {
+        const std::lock_guard lock(s_.mutex);
+        for (auto& [ticket, result] : done_) {
+            Slot& slot = s_.pending[ticket];
+            slot.result = std::move(result);
+            slot.ready = true;
+            slot.split.reset();
+        }
+        // Only the result the taker waits for wakes it.
+        wake = s_.waitTicket >= 0 && s_.isReady(s_.waitTicket) && s_.isReady(s_.waitAlso);
+    }
+    done_.clear();
+    bytesSincePublished_ = 0;
+    if (wake) {
+        s_.resultReady.notify_one();
+    }
+}
 
 ParallelCount::ParallelCount(int threads,
                              std::function<std::unique_ptr<ContentSource>()> makeSource,
@@ -121,7 +310,10 @@ ParallelCount::ParallelCount(int threads,
     shared_->report = report;
     shared_->threads = qMax(1, threads);
     for (int i = 0; i < shared_->threads; ++i) {
-        shared_->workers.emplace_back([this] { work(); });
+        shared_->workers.emplace_back([this] {
+            Worker worker(*this);
+            worker.run();
+        });
     }
 }
 
@@ -152,27 +344,23 @@ void ParallelCount::submit(const QList<std::pair<qint64, QString>>& files) {
     shared_->workReady.notify_all();
 }
 
-bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTally& tally) {
+bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileResult& result) {
     // Tickets are taken in increasing order; anything before this one is no longer wanted.
     while (!taken_.empty() && taken_.front().first < ticket) {
         taken_.pop_front();
     }
     if (!taken_.empty() && taken_.front().first == ticket) {
-        tally = std::move(taken_.front().second);
+        result = std::move(taken_.front().second);
         taken_.pop_front();
         return true;
     }
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
-    const auto isReady = [&](qint64 t) {
-        const auto found = s.pending.find(t);
-        return found == s.pending.end() || found->second.ready;
-    };
-    if (!isReady(ticket) || !isReady(alsoReady)) {
+    if (!s.isReady(ticket) || !s.isReady(alsoReady)) {
         s.waitTicket = ticket;
         s.waitAlso = alsoReady;
-        s.tallyReady.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return isReady(ticket) && isReady(alsoReady); });
+        s.resultReady.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                               [&] { return s.isReady(ticket) && s.isReady(alsoReady); });
         s.waitTicket = -1;
         s.waitAlso = -1;
     }
@@ -180,9 +368,9 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTal
     if (found == s.pending.end() || !found->second.ready) {
         return false;
     }
-    tally = std::move(found->second.tally);
+    result = std::move(found->second.result);
     s.pending.erase(found);
-    // Every tally ready right after this one comes along, so that the files the workers
+    // Every result ready right after this one comes along, so that the files the workers
     // have done are taken without a lock each.
     for (qint64 next = ticket + 1; next <= s.lastSubmitted; ++next) {
         const auto more = s.pending.find(next);
@@ -192,7 +380,7 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTal
         if (!more->second.ready) {
             break;
         }
-        taken_.emplace_back(next, std::move(more->second.tally));
+        taken_.emplace_back(next, std::move(more->second.result));
         s.pending.erase(more);
     }
     return true;
@@ -200,275 +388,6 @@ bool ParallelCount::take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTal
 
 void ParallelCount::cancel() {
     shared_->cancelled.store(true, std::memory_order_relaxed);
-}
-
-void ParallelCount::work() {
-    Shared& s = *shared_;
-    std::unique_ptr<ContentSource> source = s.makeSource();
-    // On a cache line, so that the counter starts on whole blocks.
-    const auto storage = std::make_unique<char[]>(kReadBufferSize + 64);
-    char* const buffer = reinterpret_cast<char*>(
-        (reinterpret_cast<std::uintptr_t>(storage.get()) + 63) & ~std::uintptr_t{63});
-
-    // Tallies of whole files wait here and are published together: a lock and a wake-up
-    // cost more than counting a small file.
-    std::vector<std::pair<qint64, FileTally>> done;
-    qint64 bytesSincePublished = 0;
-    const auto publishDone = [&] {
-        if (done.empty()) {
-            return;
-        }
-        bool wake = false;
-        {
-            const std::lock_guard lock(s.mutex);
-            for (auto& [ticket, tally] : done) {
-                Slot& slot = s.pending[ticket];
-                slot.tally = std::move(tally);
-                slot.ready = true;
-                slot.split.reset();
-            }
-            // Only the tally the taker waits for wakes it.
-            if (s.waitTicket >= 0) {
-                const auto ready = [&](qint64 t) {
-                    const auto found = s.pending.find(t);
-                    return found == s.pending.end() || found->second.ready;
-                };
-                wake = ready(s.waitTicket) && ready(s.waitAlso);
-            }
-        }
-        done.clear();
-        bytesSincePublished = 0;
-        if (wake) {
-            s.tallyReady.notify_one();
-        }
-    };
-    const auto publish = [&](qint64 ticket, FileTally tally) {
-        done.emplace_back(ticket, std::move(tally));
-        publishDone();
-    };
-
-    // Counts one part of a split file; the worker that finishes the last part publishes.
-    const auto countPart = [&](qint64 ticket, const std::shared_ptr<SplitFile>& file, int part) {
-        WordCounter counter;
-        if (part > 0) {
-            counter.resumeAfterSpace();
-        }
-        QString error;
-        bool failed = false;
-        const qint64 partStart = file->starts[size_t(part)];
-        const qint64 partEnd = file->starts[size_t(part) + 1];
-        auto feed = [&counter](const char* data, std::size_t size) { counter.feed(data, size); };
-        const Mapped mapped =
-            feedMapped(*file->source, partStart, partEnd, feed, s.cancelled, bytesRead_);
-        if (mapped == Mapped::Shrank) {
-            error = changedWhileCounted();
-            failed = true;
-        } else if (mapped == Mapped::Cancelled) {
-            failed = true;
-        }
-        for (qint64 at = mapped == Mapped::NotMapped ? partStart : partEnd; at < partEnd;) {
-            if (s.cancelled.load(std::memory_order_relaxed)) {
-                failed = true;
-                break;
-            }
-            const qint64 want = qMin<qint64>(kReadBufferSize, partEnd - at);
-            const qint64 got = file->source->readAt(at, buffer, want, error);
-            if (got <= 0) {
-                // A file that shrank while it was counted is as unreadable as one that
-                // fails: its words are no longer what the parts would add up to.
-                if (got == 0) {
-                    error = changedWhileCounted();
-                }
-                failed = true;
-                break;
-            }
-            counter.feed(buffer, static_cast<std::size_t>(got));
-            bytesRead_.fetch_add(got, std::memory_order_relaxed);
-            at += got;
-        }
-        bool last = false;
-        {
-            const std::lock_guard lock(s.mutex);
-            file->parts[size_t(part)] = counter.part();
-            if (failed && file->failure.isEmpty()) {
-                file->failure = error.isEmpty() ? QStringLiteral("cancelled") : error;
-            }
-            last = --file->partsLeft == 0;
-        }
-        if (last) {
-            FileTally tally;
-            if (s.cancelled.load(std::memory_order_relaxed)) {
-                tally.outcome = FileTally::Outcome::Cancelled;
-            } else if (!file->failure.isEmpty()) {
-                tally.outcome = FileTally::Outcome::Unreadable;
-                tally.reason = file->failure;
-            } else {
-                tally.words = WordCounter::combineParts(file->parts.data(), file->parts.size());
-            }
-            file->source->close();
-            publish(ticket, std::move(tally));
-        }
-    };
-
-    // Part boundaries right after a space near every kPartSize; none where no space is
-    // near (binary data), which leaves that stretch to one part.
-    const auto split = [&](ContentSource& opened, qint64 size, SplitFile& file) -> bool {
-        file.starts = {0};
-        QString error;
-        const qint64 partSize = s.partSize;
-        for (qint64 nominal = partSize; nominal < size - partSize / 2; nominal += partSize) {
-            const qint64 from = qMax(file.starts.back() + 1, nominal - 1);
-            const qint64 want = qMin(qMin(kSpaceSearch, partSize / 2), size - from);
-            const qint64 got = opened.readAt(from, buffer, want, error);
-            if (got < 0) {
-                return false;
-            }
-            const char* found = static_cast<const char*>(
-                std::memchr(buffer, ' ', static_cast<size_t>(qMax<qint64>(got, 0))));
-            if (found != nullptr) {
-                const qint64 offset = found - buffer;
-                file.starts.push_back(from + offset + 1);
-            }
-        }
-        file.starts.push_back(size);
-        file.parts.resize(file.starts.size() - 1);
-        file.partsLeft = static_cast<int>(file.parts.size());
-        return file.parts.size() > 1;
-    };
-
-    std::deque<Task> run;
-    for (;;) {
-        if (run.empty()) {
-            publishDone();
-            std::unique_lock lock(s.mutex);
-            s.workReady.wait(lock, [&] { return s.stopping || !s.tasks.empty(); });
-            if (s.tasks.empty()) {
-                return;  // stopping
-            }
-            // A part alone; whole files in a run of consecutive ones, a share small enough
-            // that the other workers still get theirs.
-            const std::size_t share = std::clamp<std::size_t>(
-                s.tasks.size() / (2 * static_cast<std::size_t>(s.threads)), 1, kFilesTakenAtOnce);
-            do {
-                run.push_back(std::move(s.tasks.front()));
-                s.tasks.pop_front();
-            } while (run.front().part < 0 && run.size() < share && !s.tasks.empty() &&
-                     s.tasks.front().part < 0);
-        }
-        Task task = std::move(run.front());
-        run.pop_front();
-        if (task.part >= 0) {
-            std::shared_ptr<SplitFile> file;
-            {
-                const std::lock_guard lock(s.mutex);
-                file = s.pending[task.ticket].split;
-            }
-            countPart(task.ticket, file, task.part);
-            continue;
-        }
-
-        // Held tallies go out before a file that may take long, and once enough was read
-        // that the taker should see them.
-        if (bytesSincePublished >= kBytesBeforePublishing) {
-            publishDone();
-        }
-        FileTally tally;
-        if (s.cancelled.load(std::memory_order_relaxed)) {
-            tally.outcome = FileTally::Outcome::Cancelled;
-            done.emplace_back(task.ticket, std::move(tally));
-            continue;
-        }
-        if (!source->open(task.path)) {
-            tally.outcome = FileTally::Outcome::Unreadable;
-            tally.reason = source->errorString();
-            done.emplace_back(task.ticket, std::move(tally));
-            continue;
-        }
-        // The report may be listed under another name (--output into the folder).
-        if (source->identity().sameFileAs(s.report)) {
-            source->close();
-            tally.outcome = FileTally::Outcome::IsReport;
-            done.emplace_back(task.ticket, std::move(tally));
-            continue;
-        }
-        if (!done.empty() && (!source->canReadAt() || source->size() >= kBytesBeforePublishing)) {
-            publishDone();
-        }
-        if (s.threads > 1 && s.rule == WordRule::Classic && source->canReadAt() &&
-            source->size() >= kPartsBeforeSplitting * s.partSize) {
-            auto splitFile = std::make_shared<SplitFile>();
-            if (split(*source, source->size(), *splitFile)) {
-                // The parts share this source; the worker takes a new one for what follows.
-                splitFile->source = std::move(source);
-                source = s.makeSource();
-                {
-                    const std::lock_guard lock(s.mutex);
-                    s.pending[task.ticket].split = splitFile;
-                    // Ahead of every whole file, so the file in hand is done first.
-                    for (int part = static_cast<int>(splitFile->parts.size()) - 1; part >= 1;
-                         --part) {
-                        s.tasks.push_front({task.ticket, QString(), part});
-                    }
-                }
-                s.workReady.notify_all();
-                countPart(task.ticket, splitFile, 0);
-                continue;
-            }
-        }
-
-        WordCounter classic;
-        UnicodeWordCounter unicode;
-        auto feed = [&](const char* data, std::size_t size) {
-            if (s.rule == WordRule::Classic) {
-                classic.feed(data, size);
-            } else {
-                unicode.feed(data, size);
-            }
-        };
-        // The size the file had when it was opened, mapped; anything it has gained since
-        // is read after it, as a file that grows is read to its new end.
-        qint64 position = 0;
-        const Mapped mapped = source->canReadAt() ? feedMapped(*source, 0, source->size(), feed,
-                                                               s.cancelled, bytesRead_)
-                                                  : Mapped::NotMapped;
-        if (mapped == Mapped::Fed) {
-            position = source->size();
-            bytesSincePublished += position;
-        }
-        for (;;) {
-            if (mapped == Mapped::Cancelled || s.cancelled.load(std::memory_order_relaxed)) {
-                tally.outcome = FileTally::Outcome::Cancelled;
-                break;
-            }
-            if (mapped == Mapped::Shrank) {
-                tally.outcome = FileTally::Outcome::Unreadable;
-                tally.reason = changedWhileCounted();
-                break;
-            }
-            QString error;
-            const qint64 got = mapped == Mapped::Fed
-                                   ? source->readAt(position, buffer, kReadBufferSize, error)
-                                   : source->read(buffer, kReadBufferSize);
-            if (got == ContentSource::kNotYet) {
-                continue;  // the loop's head looks at cancelling
-            }
-            if (got < 0) {
-                tally.outcome = FileTally::Outcome::Unreadable;
-                tally.reason = mapped == Mapped::Fed ? error : source->errorString();
-                break;
-            }
-            if (got == 0) {
-                tally.words = s.rule == WordRule::Classic ? classic.count() : unicode.count();
-                break;
-            }
-            feed(buffer, static_cast<std::size_t>(got));
-            position += got;
-            bytesRead_.fetch_add(got, std::memory_order_relaxed);
-            bytesSincePublished += got;
-        }
-        source->close();
-        done.emplace_back(task.ticket, std::move(tally));
-    }
 }
 
 }  // namespace quorvane

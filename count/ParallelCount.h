@@ -7,23 +7,16 @@
 #include <functional>
 #include <memory>
 
+#include "count/FileCount.h"
 #include "count/WordRule.h"
 #include "platform/ContentSource.h"
 #include "platform/FileIdentity.h"
 
 namespace quorvane {
 
-// What counting one file came to.
-struct FileTally {
-    enum class Outcome { Counted, Unreadable, IsReport, Cancelled };
-    Outcome outcome = Outcome::Counted;
-    qint64 words = 0;
-    QString reason;  // for Unreadable
-};
-
 // Counts files on worker threads, every core busy, while the thread that asked for them
-// takes the results in list order. Files are handed in in that order; a large plain file
-// is counted in parts by several workers at once. How far the workers may run ahead is
+// takes the results in list order. Files are handed in in that order; a large plain file,
+// under a rule that allows it, is counted in parts by several workers at once. How far the workers may run ahead is
 // bounded by the caller, so memory stays flat however many files there are.
 class ParallelCount {
 public:
@@ -38,10 +31,10 @@ public:
     // Queues files by number (0, 1, 2... in order) and path; the workers start on them
     // once the whole batch is in, one wake-up for all.
     void submit(const QList<std::pair<qint64, QString>>& files);
-    // The tally of `ticket` once it is ready, waiting at most `timeoutMs`. A caller that
+    // The result of `ticket` once it is ready, waiting at most `timeoutMs`. A caller that
     // has to wait is woken only once `alsoReady` (a later ticket) is done too, so that it
     // takes many small files per wake-up rather than one.
-    bool take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileTally& tally);
+    bool take(qint64 ticket, qint64 alsoReady, int timeoutMs, FileResult& result);
     // Stops all reading at the next piece.
     void cancel();
 
@@ -53,12 +46,12 @@ public:
 
 private:
     struct Shared;
-    void work();
+    class Worker;
 
     std::unique_ptr<Shared> shared_;
     std::atomic<qint64> bytesRead_{0};
-    // Tallies taken from the workers ahead of being asked for, in ticket order.
-    std::deque<std::pair<qint64, FileTally>> taken_;
+    // Results taken from the workers ahead of being asked for, in ticket order.
+    std::deque<std::pair<qint64, FileResult>> taken_;
 };
 
 }  // namespace quorvane

@@ -20,6 +20,7 @@
 #include "count/CountJob.h"
 #include "count/TextFilter.h"
 #include "count/TextReportFormat.h"
+#include "count/UnicodeWordCounter.h"
 #include "count/WordCounter.h"
 #include "platform/Clock.h"
 #include "platform/ContentSource.h"
@@ -472,6 +473,58 @@ TEST_F(CountJobTest, EveryThreadingGivesTheSequentialCounts) {
                 firstReport = report();
             }
             EXPECT_EQ(report(), firstReport);
+        }
+    }
+}
+
+// Under the Unicode rule too, every threading and every part size counts each file as one
+// counter fed the whole file does, whatever its encoding (which its first bytes may name).
+TEST_F(CountJobTest, EveryThreadingGivesTheSequentialUnicodeCounts) {
+    const QByteArray utf8 = QStringLiteral("Grüße, 世界 — naïve café\tслово ").toUtf8();
+    QByteArray utf16("\xff\xfe", 2);
+    const QString text16 = QStringLiteral("Ωμέγα 日本語 text ");
+    utf16.append(reinterpret_cast<const char*>(text16.utf16()), text16.size() * 2);
+    const struct {
+        const char* name;
+        QByteArray head;
+        QByteArray repeated;
+        int times;
+    } files[] = {
+        {"utf8.txt", {}, utf8, 2000},
+        {"bom8.txt", "\xef\xbb\xbf", utf8, 1500},
+        {"utf16.txt", utf16.left(2), utf16.mid(2), 3000},
+        {"small.txt", {}, "two words", 1},
+        {"latin1.txt", {}, "caf\xe9 na\xefve ", 4000},
+    };
+    std::map<QString, qint64> expected;
+    entries.clear();
+    for (const auto& file : files) {
+        QByteArray bytes = file.head;
+        for (int i = 0; i < file.times; ++i) {
+            bytes += file.repeated;
+        }
+        write(file.name, bytes);
+        entries << file.name;
+        UnicodeWordCounter whole;
+        whole.feed(bytes.constData(), std::size_t(bytes.size()));
+        expected[file.name] = whole.count();
+    }
+    for (const int threadCount : {1, 2, 3}) {
+        for (const qint64 partSize : {qint64{0}, qint64{1000}, qint64{4096}}) {
+            SCOPED_TRACE(testing::Message() << threadCount << " threads, parts " << partSize);
+            CountRequest asked = request();
+            asked.rule = WordRule::Unicode;
+            CountParts parts;
+            parts.threads = threadCount;
+            parts.partSize = partSize;
+            parts.clock = &ticking;
+            CountJob job(asked, parts);
+            const CountResult result = job.run();
+            ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
+            ASSERT_EQ(result.counted.size(), qsizetype(std::size(files)));
+            for (const ReportEntry& entry : result.counted) {
+                EXPECT_EQ(entry.words, expected[entry.name]) << entry.name.toStdString();
+            }
         }
     }
 }

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "count/RuleCounter.h"
+#include "count/WordRule.h"
+#include "platform/ContentSource.h"
+#include "platform/FileIdentity.h"
+
+namespace quorvane {
+
+// What counting one file came to.
+struct FileResult {
+    enum class Outcome { Counted, Unreadable, IsReport, Cancelled };
+    Outcome outcome = Outcome::Counted;
+    qint64 words = 0;
+    QString reason;  // for Unreadable
+};
+
+// Counts one file, whole or one part of it, by one word rule: reads it (or maps its long
+// plain stretches) through one reused buffer and feeds a RuleCounter. Whoever runs it
+// decides, after every piece, whether the count may go on.
+class FileCount {
+public:
+    // Told how many bytes were just counted (0 while a source has nothing yet); false
+    // stops the count as cancelled.
+    using MayGoOn = std::function<bool(qint64 bytesCounted)>;
+    // Buffers only: progress and the host's turns follow every buffer. Or mapped as well:
+    // long stretches of plain files are counted in place, without a copy.
+    enum class Reading { Buffers, MapLongStretches };
+
+    FileCount(WordRule rule, Reading reading, MayGoOn mayGoOn);
+    ~FileCount();
+
+    FileCount(const FileCount&) = delete;
+    FileCount& operator=(const FileCount&) = delete;
+
+    // Opens `path` and counts it to its end.
+    FileResult countWhole(ContentSource& source, const QString& path, const FileIdentity& report);
+    // Opens `path`: nothing when it is open and to be counted, else why it is not (it
+    // could not be opened, or it is the report under another name).
+    std::optional<FileResult> open(ContentSource& source, const QString& path,
+                                   const FileIdentity& report);
+    // Counts a file open() left open to its end, and closes it.
+    FileResult countOpened(ContentSource& source);
+
+    enum class PartOutcome { Fed, Failed, Cancelled };
+    // Feeds `counter` the bytes [from, to) of an open file that can be read at any offset.
+    // A failure's reason goes to `error`, as several threads may count parts of one file.
+    PartOutcome feedPart(ContentSource& source, qint64 from, qint64 to, RuleCounter& counter,
+                         QString& error);
+
+    // The read buffer, on a cache line, for callers that look at an open file themselves.
+    char* buffer() const { return buffer_; }
+    // Large enough that a read costs little next to counting it, small enough that memory
+    // stays flat whatever the file size, and that one read from a slow disk or a network
+    // share does not hold the host past its yield interval.
+    static constexpr qsizetype kBufferSize = qsizetype{64} * 1024;
+
+private:
+    enum class Mapped { NotMapped, Fed, Shrank, Cancelled };
+    Mapped feedMapped(ContentSource& source, qint64 from, qint64 to, RuleCounter& counter);
+    // Reads on from `position` by offset, or where read() stands when it is -1.
+    FileResult readToEnd(ContentSource& source, qint64 position, RuleCounter& counter);
+
+    WordRule rule_;
+    Reading reading_;
+    MayGoOn mayGoOn_;
+    std::unique_ptr<char[]> storage_;
+    char* buffer_ = nullptr;
+};
+
+}  // namespace quorvane
