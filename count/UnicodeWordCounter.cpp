@@ -241,9 +241,12 @@ inline bool utf8Kinds(const blockscan::TextMasks& m, const unsigned char* block,
         (m.lead2 & (quint64{1} << 63)) | (m.lead3 & (quint64{3} << 62)) | (m.lead4 & (quint64{7} << 61));
     k.length = open != 0 ? std::countr_zero(open) : kBlockSize;
     const quint64 keep = firstBits(k.length);
-    const quint64 expected = (leads << 1) | ((m.lead3 | m.lead4) << 2) | (m.lead4 << 3);
-    const quint64 stray = m.high & ~(m.continuation | leads);
-    if ((((m.continuation ^ expected) | stray | m.lead4) & keep) != 0) {
+    // The bytes that continue the characters kept, which all end in the block: each must
+    // be a continuation byte, and no other may be.
+    const quint64 expected = ((leads & keep) << 1) | (((m.lead3 | m.lead4) & keep) << 2) |
+                             ((m.lead4 & keep) << 3);
+    const quint64 stray = (m.high & ~(m.continuation | leads)) | (m.continuation & ~expected);
+    if ((expected & ~m.continuation) != 0 || ((stray | m.lead4) & keep) != 0) {
         return false;
     }
     quint64 letters = 0;
