@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtEndian>
 #include <QtGlobal>
 
 #include <bit>
@@ -281,14 +282,30 @@ inline quint64 tableBitsPortable(const unsigned char* block, quint64 high,
     return result;
 }
 
+// Eight bytes at a time in a 64-bit number, each byte on its own: no borrow crosses from
+// one byte into the next.
 struct PortableBytes {
     const unsigned char* block;
-    explicit PortableBytes(const unsigned char* b) noexcept : block(b) {}
-    // Bytes b with lo <= b < lo + width.
+    quint64 lanes[kBlockSize / 8];
+    explicit PortableBytes(const unsigned char* b) noexcept : block(b) {
+        for (int lane = 0; lane < kBlockSize / 8; ++lane) {
+            lanes[lane] = qFromLittleEndian<quint64>(b + 8 * lane);
+        }
+    }
+    // Bytes b with lo <= b < lo + width (width at most 128): d = b - lo per byte, then
+    // d < width exactly when d's top bit is clear and so is that of (d + 128) - width.
     quint64 inRange(unsigned char lo, int width) const noexcept {
+        constexpr quint64 kTop = 0x8080808080808080ULL;
+        constexpr quint64 kOnes = 0x0101010101010101ULL;
+        const quint64 low = kOnes * lo;
+        const quint64 bound = kOnes * static_cast<quint64>(width);
         quint64 mask = 0;
-        for (int i = 0; i < kBlockSize; ++i) {
-            mask |= quint64{static_cast<unsigned char>(block[i] - lo) < width ? 1u : 0u} << i;
+        for (int lane = 0; lane < kBlockSize / 8; ++lane) {
+            const quint64 x = lanes[lane];
+            const quint64 d = ((x | kTop) - (low & ~kTop)) ^ ((x ^ ~low) & kTop);
+            const quint64 inside = ~d & ~((d | kTop) - bound) & kTop;
+            // The multiplication gathers the eight top bits into the highest byte, in order.
+            mask |= (((inside >> 7) * 0x0102040810204080ULL) >> 56) << (8 * lane);
         }
         return mask;
     }
