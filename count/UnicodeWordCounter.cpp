@@ -425,12 +425,14 @@ struct ByteOrderMark {
     int size;
 };
 
+WordCounter::Scanner bestScanner() noexcept {
+    static const WordCounter::Scanner best = WordCounter::supportedScanners().last();
+    return best;
+}
+
 }  // namespace
 
-UnicodeWordCounter::UnicodeWordCounter() noexcept : kinds_(kindTable()) {
-    static const WordCounter::Scanner best = WordCounter::supportedScanners().last();
-    scanner_ = best;
-}
+UnicodeWordCounter::UnicodeWordCounter() noexcept : kinds_(kindTable()), scanner_(bestScanner()) {}
 
 UnicodeWordCounter::UnicodeWordCounter(WordCounter::Scanner scanner) noexcept
     : kinds_(kindTable()), scanner_(scanner) {}
@@ -447,9 +449,7 @@ UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head, std::size_
 
 UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head,
                                                     std::size_t headSize) noexcept {
-    UnicodeWordCounter counter = forLaterPart(head, headSize, WordCounter::Scanner::Portable);
-    counter.scanner_ = UnicodeWordCounter().scanner_;
-    return counter;
+    return forLaterPart(head, headSize, bestScanner());
 }
 
 qint64 UnicodeWordCounter::partStartIn(const char* bytes, std::size_t size, qint64 offset,
