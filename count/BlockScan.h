@@ -387,9 +387,9 @@ struct Avx2Bytes {
         __m256i none[2];
         for (int half = 0; half < 2; ++half) {
             const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v[half], 4), nibble);
-            const __m256i hit = _mm256_and_si256(
-                _mm256_shuffle_epi8(rows, _mm256_and_si256(v[half], nibble)),
-                _mm256_shuffle_epi8(columns, high));
+            const __m256i hit =
+                _mm256_and_si256(_mm256_shuffle_epi8(rows, _mm256_and_si256(v[half], nibble)),
+                                 _mm256_shuffle_epi8(columns, high));
             none[half] = _mm256_cmpeq_epi8(hit, _mm256_setzero_si256());
         }
         return ~join(none[0], none[1]);
@@ -433,10 +433,10 @@ struct TextMasks {
     quint64 dollar = 0;
     quint64 high = 0;  // bytes beyond ASCII
     quint64 continuation = 0;
-    quint64 lead2 = 0;       // C2..DF
-    quint64 lead3 = 0;       // E0..EF
-    quint64 lead4 = 0;       // F0..F4
-    quint64 letterLead = 0;  // D0, D1: Cyrillic letters
+    quint64 lead2 = 0;          // C2..DF
+    quint64 lead3 = 0;          // E0..EF
+    quint64 lead4 = 0;          // F0..F4
+    quint64 letterLead = 0;     // D0, D1: Cyrillic letters
     quint64 ideographLead = 0;  // E4..E9: ideographs, unless E4 B7
     quint64 e4 = 0;
     quint64 b7 = 0;

@@ -39,8 +39,8 @@ qint64 RuleCounter::combineParts(WordRule rule, const std::vector<Part>& parts) 
     return WordCounter::combineParts(classic.data(), classic.size());
 }
 
-qint64 RuleCounter::partStartIn(WordRule rule, const char* bytes, std::size_t size,
-                                qint64 offset, QByteArrayView fileHead) noexcept {
+qint64 RuleCounter::partStartIn(WordRule rule, const char* bytes, std::size_t size, qint64 offset,
+                                QByteArrayView fileHead) noexcept {
     if (rule == WordRule::Unicode) {
         // Without the head the encoding, and so what a space looks like, is unknown.
         if (fileHead.isEmpty()) {

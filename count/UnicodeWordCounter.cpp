@@ -172,8 +172,8 @@ const Tables& tables() noexcept {
             if (kind == kWord) {
                 made.windows1252Words.set(static_cast<unsigned char>(b));
             }
-            made.windows1252Holds = made.windows1252Holds && kind != kMark &&
-                                    kind != kIdeograph && (kind == kSpace) == (b == 0xA0);
+            made.windows1252Holds = made.windows1252Holds && kind != kMark && kind != kIdeograph &&
+                                    (kind == kSpace) == (b == 0xA0);
         }
         return made;
     }();
@@ -237,14 +237,14 @@ inline void stepBlock(Reading& t, const BlockKinds& k, quint64 dollar,
 inline bool utf8Kinds(const blockscan::TextMasks& m, const unsigned char* block,
                       const Tables& tables, BlockKinds& k) noexcept {
     const quint64 leads = m.lead2 | m.lead3 | m.lead4;
-    const quint64 open =
-        (m.lead2 & (quint64{1} << 63)) | (m.lead3 & (quint64{3} << 62)) | (m.lead4 & (quint64{7} << 61));
+    const quint64 open = (m.lead2 & (quint64{1} << 63)) | (m.lead3 & (quint64{3} << 62)) |
+                         (m.lead4 & (quint64{7} << 61));
     k.length = open != 0 ? std::countr_zero(open) : kBlockSize;
     const quint64 keep = firstBits(k.length);
     // The bytes that continue the characters kept, which all end in the block: each must
     // be a continuation byte, and no other may be.
-    const quint64 expected = ((leads & keep) << 1) | (((m.lead3 | m.lead4) & keep) << 2) |
-                             ((m.lead4 & keep) << 3);
+    const quint64 expected =
+        ((leads & keep) << 1) | (((m.lead3 | m.lead4) & keep) << 2) | ((m.lead4 & keep) << 3);
     const quint64 stray = (m.high & ~(m.continuation | leads)) | (m.continuation & ~expected);
     if ((expected & ~m.continuation) != 0 || ((stray | m.lead4) & keep) != 0) {
         return false;
@@ -310,7 +310,7 @@ struct BlockRun {
 template <typename Bytes>
 inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t i,
                               std::size_t n) noexcept {
-    for (; n - i >= kBlockSize; ) {
+    for (; n - i >= kBlockSize;) {
         const unsigned char* block = p + i;
         const blockscan::TextMasks m =
             blockscan::classifyText<Bytes>(block, run.tables.windows1252Words);
@@ -363,21 +363,24 @@ std::size_t scanPortable(BlockRun& run, const unsigned char* p, std::size_t i,
 }
 
 #ifdef QUORVANE_HAVE_SSE2
-std::size_t scanSse2(BlockRun& run, const unsigned char* p, std::size_t i,
-                     std::size_t n) noexcept {
+std::size_t scanSse2(BlockRun& run, const unsigned char* p, std::size_t i, std::size_t n) noexcept {
     return scanBlocks<blockscan::Sse2Bytes>(run, p, i, n);
 }
 #endif
 
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
 // As WordCounter: the population-count instruction where the CPU has it.
-__attribute__((target("popcnt"), flatten)) std::size_t scanSse2Popcnt(
-    BlockRun& run, const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+__attribute__((target("popcnt"), flatten)) std::size_t scanSse2Popcnt(BlockRun& run,
+                                                                      const unsigned char* p,
+                                                                      std::size_t i,
+                                                                      std::size_t n) noexcept {
     return scanBlocks<blockscan::Sse2Bytes>(run, p, i, n);
 }
 
-__attribute__((target("avx2,popcnt"), flatten)) std::size_t scanAvx2(
-    BlockRun& run, const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+__attribute__((target("avx2,popcnt"), flatten)) std::size_t scanAvx2(BlockRun& run,
+                                                                     const unsigned char* p,
+                                                                     std::size_t i,
+                                                                     std::size_t n) noexcept {
     return scanBlocks<blockscan::Avx2Bytes>(run, p, i, n);
 }
 
@@ -441,9 +444,9 @@ UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head, std::size_
                                                     WordCounter::Scanner scanner) noexcept {
     UnicodeWordCounter counter(scanner);
     int markSize = 0;
-    counter.encoding_ = markedEncoding(reinterpret_cast<const unsigned char*>(head),
-                                       static_cast<int>(std::min<std::size_t>(headSize, 4)), true,
-                                       markSize);
+    counter.encoding_ =
+        markedEncoding(reinterpret_cast<const unsigned char*>(head),
+                       static_cast<int>(std::min<std::size_t>(headSize, 4)), true, markSize);
     return counter;
 }
 
@@ -482,7 +485,8 @@ qint64 UnicodeWordCounter::partStartIn(const char* bytes, std::size_t size, qint
             break;
     }
     // The first whole unit at or after `offset`.
-    std::size_t at = static_cast<std::size_t>((unit - static_cast<std::size_t>(offset) % unit) % unit);
+    std::size_t at =
+        static_cast<std::size_t>((unit - static_cast<std::size_t>(offset) % unit) % unit);
     for (; at + unit <= size; at += unit) {
         if (std::memcmp(bytes + at, space, unit) == 0) {
             // Never inside the mark: a part starts after it.
@@ -563,16 +567,16 @@ qint64 UnicodeWordCounter::combineParts(const Part* parts, std::size_t count) no
 
 // A mark is taken once its bytes are all in; the longest mark wins, so FF FE 00 00 is
 // UTF-32 and FF FE alone UTF-16. Undecided while the first bytes may still be a mark.
-UnicodeWordCounter::Encoding UnicodeWordCounter::markedEncoding(const unsigned char* head,
-                                                                int size, bool final,
+UnicodeWordCounter::Encoding UnicodeWordCounter::markedEncoding(const unsigned char* head, int size,
+                                                                bool final,
                                                                 int& markSize) noexcept {
     struct Candidate {
         ByteOrderMark mark;
         Encoding encoding;
     };
     static constexpr Candidate kMarks[] = {
-        {{"\xEF\xBB\xBF", 3}, Encoding::Utf8},       {{"\xFF\xFE\0\0", 4}, Encoding::Utf32LE},
-        {{"\0\0\xFE\xFF", 4}, Encoding::Utf32BE},    {{"\xFF\xFE", 2}, Encoding::Utf16LE},
+        {{"\xEF\xBB\xBF", 3}, Encoding::Utf8},    {{"\xFF\xFE\0\0", 4}, Encoding::Utf32LE},
+        {{"\0\0\xFE\xFF", 4}, Encoding::Utf32BE}, {{"\xFF\xFE", 2}, Encoding::Utf16LE},
         {{"\xFE\xFF", 2}, Encoding::Utf16BE},
     };
     const Candidate* best = nullptr;
@@ -661,8 +665,8 @@ inline void UnicodeWordCounter::cp1252Byte(unsigned char b) noexcept {
 // Byte by byte from `i` to `end`, and on to the end of a character under way. A character
 // whose bytes are all in this piece is decoded at once; one cut by the end of the piece, or
 // broken, byte by byte.
-std::size_t UnicodeWordCounter::scalarBytes(const unsigned char* p, std::size_t i,
-                                            std::size_t end, std::size_t n) noexcept {
+std::size_t UnicodeWordCounter::scalarBytes(const unsigned char* p, std::size_t i, std::size_t end,
+                                            std::size_t n) noexcept {
     while (i < n && (i < end || (textLive_ && utf8Need_ != 0))) {
         const unsigned char b = p[i];
         if (b >= 0x80 && !cp1252Live_ && encoding_ == Encoding::Guess) {

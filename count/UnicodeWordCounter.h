@@ -37,8 +37,8 @@ public:
     // Where in `bytes`, which lie at `offset` in a file beginning with `head`, a part may
     // start: right after a space character, one whole code unit from the file's start.
     // -1 where there is none.
-    static qint64 partStartIn(const char* bytes, std::size_t size, qint64 offset,
-                              const char* head, std::size_t headSize) noexcept;
+    static qint64 partStartIn(const char* bytes, std::size_t size, qint64 offset, const char* head,
+                              std::size_t headSize) noexcept;
 
     void feed(const char* data, std::size_t size) noexcept;
     // The count of everything fed so far; call once the last piece is in. It closes what is

@@ -126,18 +126,63 @@ QByteArray u8(const char8_t* text) {
 // Basic Multilingual Plane, code units that hold a 0x20 byte, and the cut.
 QByteArray randomText(std::mt19937& rng, int length, bool allowInvalid) {
     static const char8_t* const pieces[] = {
-        u8" ", u8"  ", u8"\n", u8"\r\n", u8"\t", u8"word", u8"Ab1", u8"don't", u8"-", u8"—",
-        u8"«", u8"»", u8"é", u8"e\u0301", u8"\u0301", u8"Привет", u8"мир", u8"ёлка",
-        u8"Ѳѳ", u8"҂", u8"\u0483", u8"我爱你", u8"一个", u8"幸福的家庭", u8"，", u8"。",
-        u8"䷀", u8"㐀", u8"\u4DBF", u8"\u9FFF", u8"カタカナ", u8"\u3099", u8"ー", u8"\u3000",
-        u8"\u00A0", u8"\u2000", u8"Ġ", u8"†", u8"ࠀ", u8"한국어", u8"😀", u8"𠀀", u8"\u200B",
-        u8"1984", u8"CJ$", u8"cj$", u8"C", u8"J", u8"$", u8".", u8"\u0300我",
+        u8" ",
+        u8"  ",
+        u8"\n",
+        u8"\r\n",
+        u8"\t",
+        u8"word",
+        u8"Ab1",
+        u8"don't",
+        u8"-",
+        u8"—",
+        u8"«",
+        u8"»",
+        u8"é",
+        u8"e\u0301",
+        u8"\u0301",
+        u8"Привет",
+        u8"мир",
+        u8"ёлка",
+        u8"Ѳѳ",
+        u8"҂",
+        u8"\u0483",
+        u8"我爱你",
+        u8"一个",
+        u8"幸福的家庭",
+        u8"，",
+        u8"。",
+        u8"䷀",
+        u8"㐀",
+        u8"\u4DBF",
+        u8"\u9FFF",
+        u8"カタカナ",
+        u8"\u3099",
+        u8"ー",
+        u8"\u3000",
+        u8"\u00A0",
+        u8"\u2000",
+        u8"Ġ",
+        u8"†",
+        u8"ࠀ",
+        u8"한국어",
+        u8"😀",
+        u8"𠀀",
+        u8"\u200B",
+        u8"1984",
+        u8"CJ$",
+        u8"cj$",
+        u8"C",
+        u8"J",
+        u8"$",
+        u8".",
+        u8"\u0300我",
         u8"Все счастливые семьи похожи друг на друга, каждая несчастливая семья ",
         u8"幸福的家庭都是相似的不幸的家庭各有各的不幸我爱你你好幸福的家庭都是相似的",
         u8"lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod"};
-    static const char* const invalid[] = {"\xFF", "\x80", "\xC3", "\xE2\x80", "\xF0\x9F\x98",
-                                          "\xED\xA0\x80", "\xC0\xAF", "\xE0\x80\x80", "\x9D",
-                                          "\xA0", "\xD7"};
+    static const char* const invalid[] = {
+        "\xFF",     "\x80",         "\xC3", "\xE2\x80", "\xF0\x9F\x98", "\xED\xA0\x80",
+        "\xC0\xAF", "\xE0\x80\x80", "\x9D", "\xA0",     "\xD7"};
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> roll(0, 99);
     QByteArray text;
@@ -205,8 +250,8 @@ std::vector<std::size_t> randomCuts(std::mt19937& rng, const QByteArray& bytes) 
 template <typename Counter>
 void feedInPieces(std::mt19937& rng, Counter& counter, const char* data, std::size_t size) {
     for (std::size_t at = 0; at < size;) {
-        const std::size_t piece = std::min<std::size_t>(size - at, rng() % 3 == 0 ? rng() % 9 + 1
-                                                                                  : rng() % 400 + 1);
+        const std::size_t piece =
+            std::min<std::size_t>(size - at, rng() % 3 == 0 ? rng() % 9 + 1 : rng() % 400 + 1);
         counter.feed(data + at, piece);
         at += piece;
     }
@@ -231,10 +276,9 @@ TEST(UnicodeScanEquivalence, ScannersAndPartsMatchTheReference) {
                 std::copy(form.bytes.cbegin(), form.bytes.cend(), placed + offset);
                 const std::vector<std::size_t> cuts = randomCuts(rng, form.bytes);
                 for (const WordCounter::Scanner scanner : WordCounter::supportedScanners()) {
-                    SCOPED_TRACE(testing::Message()
-                                 << WordCounter::scannerName(scanner) << " seed " << seed
-                                 << " round " << round << " "
-                                 << form.bytes.left(48).toHex(' ').constData());
+                    SCOPED_TRACE(testing::Message() << WordCounter::scannerName(scanner) << " seed "
+                                                    << seed << " round " << round << " "
+                                                    << form.bytes.left(48).toHex(' ').constData());
                     UnicodeWordCounter whole(scanner);
                     whole.feed(placed + offset, size);
                     ASSERT_EQ(whole.count(), form.expected);
@@ -278,12 +322,11 @@ TEST(UnicodeScanEquivalence, RuleCounterPartsAddUp) {
         {"chinese_cut_late", chinese + "CJ$ gone"},
         {"invalid_in_the_last_part", russian + "\xFF"},
         {"invalid_in_the_first_part", "\xE9 " + russian},
-        {"utf16", QByteArray("\xFF\xFE") +
-                      QByteArray(QStringEncoder(QStringConverter::Utf16LE)(
-                          QString::fromUtf8(russian + chinese)))},
-        {"utf32be", QByteArray("\0\0\xFE\xFF", 4) +
-                        QByteArray(QStringEncoder(QStringConverter::Utf32BE)(
-                            QString::fromUtf8(chinese + russian)))},
+        {"utf16", QByteArray("\xFF\xFE") + QByteArray(QStringEncoder(QStringConverter::Utf16LE)(
+                                               QString::fromUtf8(russian + chinese)))},
+        {"utf32be",
+         QByteArray("\0\0\xFE\xFF", 4) + QByteArray(QStringEncoder(QStringConverter::Utf32BE)(
+                                             QString::fromUtf8(chinese + russian)))},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -317,16 +360,24 @@ TEST(UnicodeScanEquivalence, RuleCounterPartsAddUp) {
 // Each CPU's byte tests give what the portable ones give, for every byte value.
 template <typename Bytes>
 void expectLikePortable(const unsigned char* block, const blockscan::HighByteTable& table) {
-    const blockscan::TextMasks want = blockscan::classifyText<blockscan::PortableBytes>(block, table);
+    const blockscan::TextMasks want =
+        blockscan::classifyText<blockscan::PortableBytes>(block, table);
     const blockscan::TextMasks got = blockscan::classifyText<Bytes>(block, table);
     const std::pair<quint64, quint64> fields[] = {
-        {got.word, want.word},           {got.space, want.space},
-        {got.dollar, want.dollar},       {got.high, want.high},
-        {got.continuation, want.continuation}, {got.lead2, want.lead2},
-        {got.lead3, want.lead3},         {got.lead4, want.lead4},
-        {got.letterLead, want.letterLead}, {got.ideographLead, want.ideographLead},
-        {got.e4, want.e4},               {got.b7, want.b7},
-        {got.a0, want.a0},               {got.tableBits, want.tableBits},
+        {got.word, want.word},
+        {got.space, want.space},
+        {got.dollar, want.dollar},
+        {got.high, want.high},
+        {got.continuation, want.continuation},
+        {got.lead2, want.lead2},
+        {got.lead3, want.lead3},
+        {got.lead4, want.lead4},
+        {got.letterLead, want.letterLead},
+        {got.ideographLead, want.ideographLead},
+        {got.e4, want.e4},
+        {got.b7, want.b7},
+        {got.a0, want.a0},
+        {got.tableBits, want.tableBits},
     };
     for (std::size_t f = 0; f < std::size(fields); ++f) {
         ASSERT_EQ(fields[f].first, fields[f].second) << "field " << f;
