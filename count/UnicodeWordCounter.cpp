@@ -230,16 +230,22 @@ inline void stepBlock(Reading& t, const BlockKinds& k, quint64 dollar,
     t.last1 = cutMarkOf(block[top]);
 }
 
-// The UTF-8 reading of a block holding bytes beyond ASCII, up to the last character that
-// ends in it. False where the block is not valid UTF-8 or holds what the masks cannot
+// How many bytes of a block to take so that no character read as UTF-8 runs past them: the
+// block up to a byte at its end that may begin a character longer than what is left. Worked
+// out from those three bytes alone, so that where the next block starts is known before this
+// one is classified. A byte kept that should continue a character and does not makes the
+// block invalid, which the masks find.
+inline int wholeCharacters(const unsigned char* block) noexcept {
+    return block[63] >= 0xC0 ? 63 : block[62] >= 0xE0 ? 62 : block[61] >= 0xF0 ? 61 : kBlockSize;
+}
+
+// The UTF-8 reading of a block holding bytes beyond ASCII, up to `k.length` (see
+// wholeCharacters). False where the block is not valid UTF-8 or holds what the masks cannot
 // express (a mark, which belongs to the character before it; a character beyond the Basic
 // Multilingual Plane): those bytes are read one at a time.
 inline bool utf8Kinds(const blockscan::TextMasks& m, const unsigned char* block,
                       const Tables& tables, BlockKinds& k) noexcept {
     const quint64 leads = m.lead2 | m.lead3 | m.lead4;
-    const quint64 open = (m.lead2 & (quint64{1} << 63)) | (m.lead3 & (quint64{3} << 62)) |
-                         (m.lead4 & (quint64{7} << 61));
-    k.length = open != 0 ? std::countr_zero(open) : kBlockSize;
     const quint64 keep = firstBits(k.length);
     // The bytes that continue the characters kept, which all end in the block: each must
     // be a continuation byte, and no other may be.
@@ -312,6 +318,8 @@ inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t
                               std::size_t n) noexcept {
     for (; n - i >= kBlockSize;) {
         const unsigned char* block = p + i;
+        // Always the whole block when it is all ASCII.
+        const int length = run.decoded != nullptr ? wholeCharacters(block) : kBlockSize;
         const blockscan::TextMasks m =
             blockscan::classifyText<Bytes>(block, run.tables.windows1252Words);
         if (m.high == 0) {
@@ -326,6 +334,7 @@ inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t
             continue;
         }
         BlockKinds decoded;
+        decoded.length = length;
         if (run.decoded != nullptr && !utf8Kinds(m, block, run.tables, decoded)) {
             return i;
         }
@@ -340,7 +349,6 @@ inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t
             if (!run.tables.windows1252Holds) {
                 return i;
             }
-            const int length = run.decoded != nullptr ? decoded.length : kBlockSize;
             const quint64 keep = firstBits(length);
             const BlockKinds bytes{(m.word | (m.tableBits & m.high)) & keep,
                                    (m.space | m.a0) & keep, 0, keep, length};
@@ -349,7 +357,7 @@ inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t
         if (run.decoded != nullptr) {
             stepBlock<Bytes>(*run.decoded, decoded, m.dollar, block);
         }
-        i += static_cast<std::size_t>(run.decoded != nullptr ? decoded.length : kBlockSize);
+        i += static_cast<std::size_t>(length);
     }
     return i;
 }
