@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QtEndian>
 #include <QtGlobal>
+
+#include <bit>
 
 #include "count/TextFilter.h"
 
@@ -235,5 +238,240 @@ __attribute__((target("avx512f,avx512bw"))) inline quint64 cutEndsAvx512(const u
 }
 
 #endif
+
+// ---- Blocks of decoded text ----
+//
+// The text counter tests each block against many byte ranges; every CPU's version below
+// loads the block once and answers each test with a bit mask, bit i for byte i, so the
+// classification is written once (classifyText) for all of them.
+
+// Which bytes beyond ASCII make up words when read as Windows-1252, by nibble: bit
+// (high nibble - 8) of `low[low nibble]`, repeated for each 16-byte lane of a register.
+struct HighByteTable {
+    alignas(64) unsigned char low[64] = {};
+    alignas(64) unsigned char high[64] = {};  // 1 << (high nibble - 8), 0 below 8
+    quint64 bits[2] = {0, 0};                 // the same, bit (byte - 0x80)
+
+    void set(unsigned char byte) noexcept {
+        const int row = (byte >> 4) - 8;
+        for (int lane = 0; lane < 64; lane += 16) {
+            low[lane + (byte & 0x0f)] |= static_cast<unsigned char>(1u << row);
+        }
+        bits[(byte - 0x80) / 64] |= quint64{1} << ((byte - 0x80) % 64);
+    }
+    HighByteTable() noexcept {
+        for (int lane = 0; lane < 64; lane += 16) {
+            for (int nibble = 8; nibble < 16; ++nibble) {
+                high[lane + nibble] = static_cast<unsigned char>(1u << (nibble - 8));
+            }
+        }
+    }
+    bool has(unsigned char byte) const noexcept {
+        return byte >= 0x80 && ((bits[(byte - 0x80) / 64] >> ((byte - 0x80) % 64)) & 1) != 0;
+    }
+};
+
+// The high bytes of a block that the table holds, one byte at a time.
+inline quint64 tableBitsPortable(const unsigned char* block, quint64 high,
+                                 const HighByteTable& table) noexcept {
+    quint64 result = 0;
+    for (; high != 0; high &= high - 1) {
+        const int i = std::countr_zero(high);
+        result |= quint64{table.has(block[i]) ? 1u : 0u} << i;
+    }
+    return result;
+}
+
+// Eight bytes at a time in a 64-bit number, each byte on its own: no borrow crosses from
+// one byte into the next.
+struct PortableBytes {
+    const unsigned char* block;
+    quint64 lanes[kBlockSize / 8];
+    explicit PortableBytes(const unsigned char* b) noexcept : block(b) {
+        for (int lane = 0; lane < kBlockSize / 8; ++lane) {
+            lanes[lane] = qFromLittleEndian<quint64>(b + 8 * lane);
+        }
+    }
+    // Bytes b with lo <= b < lo + width (width at most 128): d = b - lo per byte, then
+    // d < width exactly when d's top bit is clear and so is that of (d + 128) - width.
+    quint64 inRange(unsigned char lo, int width) const noexcept {
+        constexpr quint64 kTop = 0x8080808080808080ULL;
+        constexpr quint64 kOnes = 0x0101010101010101ULL;
+        const quint64 low = kOnes * lo;
+        const quint64 bound = kOnes * static_cast<quint64>(width);
+        quint64 mask = 0;
+        for (int lane = 0; lane < kBlockSize / 8; ++lane) {
+            const quint64 x = lanes[lane];
+            const quint64 d = ((x | kTop) - (low & ~kTop)) ^ ((x ^ ~low) & kTop);
+            const quint64 inside = ~d & ~((d | kTop) - bound) & kTop;
+            // The multiplication gathers the eight top bits into the highest byte, in order.
+            mask |= (((inside >> 7) * 0x0102040810204080ULL) >> 56) << (8 * lane);
+        }
+        return mask;
+    }
+    quint64 equal(unsigned char value) const noexcept { return inRange(value, 1); }
+    quint64 high() const noexcept { return inRange(0x80, 128); }
+    quint64 tableBits(quint64 high, const HighByteTable& table) const noexcept {
+        return tableBitsPortable(block, high, table);
+    }
+};
+
+#ifdef QUORVANE_HAVE_SSE2
+struct Sse2Bytes {
+    __m128i v[4];
+    explicit Sse2Bytes(const unsigned char* b) noexcept {
+        for (int chunk = 0; chunk < 4; ++chunk) {
+            v[chunk] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * chunk));
+        }
+        block = b;
+    }
+    quint64 inRange(unsigned char lo, int width) const noexcept {
+        quint64 mask = 0;
+        for (int chunk = 0; chunk < 4; ++chunk) {
+            mask |= detail::bits(detail::inRange(v[chunk], lo, width), chunk);
+        }
+        return mask;
+    }
+    quint64 equal(unsigned char value) const noexcept {
+        quint64 mask = 0;
+        for (int chunk = 0; chunk < 4; ++chunk) {
+            mask |= detail::bits(_mm_cmpeq_epi8(v[chunk], _mm_set1_epi8(static_cast<char>(value))),
+                                 chunk);
+        }
+        return mask;
+    }
+    quint64 high() const noexcept {
+        quint64 mask = 0;
+        for (int chunk = 0; chunk < 4; ++chunk) {
+            mask |= detail::bits(v[chunk], chunk);  // the sign bit is the top bit
+        }
+        return mask;
+    }
+    // SSE2 has no byte shuffle to look bytes up with.
+    quint64 tableBits(quint64 high, const HighByteTable& table) const noexcept {
+        return tableBitsPortable(block, high, table);
+    }
+    const unsigned char* block;
+};
+#endif
+
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+struct Avx2Bytes {
+    __m256i v[2];
+    __attribute__((target("avx2"))) explicit Avx2Bytes(const unsigned char* b) noexcept {
+        v[0] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+        v[1] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 32));
+    }
+    __attribute__((target("avx2"))) static quint64 join(__m256i lo, __m256i hi) noexcept {
+        return quint64{static_cast<quint32>(_mm256_movemask_epi8(lo))} |
+               (quint64{static_cast<quint32>(_mm256_movemask_epi8(hi))} << 32);
+    }
+    // As the SSE2 range test: shifted so that one signed comparison decides.
+    __attribute__((target("avx2"))) quint64 inRange(unsigned char lo, int width) const noexcept {
+        const __m256i shift = _mm256_set1_epi8(static_cast<char>(128 - lo));
+        const __m256i bound = _mm256_set1_epi8(static_cast<char>(-128 + width));
+        return join(_mm256_cmpgt_epi8(bound, _mm256_add_epi8(v[0], shift)),
+                    _mm256_cmpgt_epi8(bound, _mm256_add_epi8(v[1], shift)));
+    }
+    __attribute__((target("avx2"))) quint64 equal(unsigned char value) const noexcept {
+        const __m256i wanted = _mm256_set1_epi8(static_cast<char>(value));
+        return join(_mm256_cmpeq_epi8(v[0], wanted), _mm256_cmpeq_epi8(v[1], wanted));
+    }
+    __attribute__((target("avx2"))) quint64 high() const noexcept { return join(v[0], v[1]); }
+    // A byte's low nibble picks a row of the table, its high nibble the bit in it.
+    __attribute__((target("avx2"))) quint64 tableBits(quint64,
+                                                      const HighByteTable& table) const noexcept {
+        const __m256i rows = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.low));
+        const __m256i columns = _mm256_load_si256(reinterpret_cast<const __m256i*>(table.high));
+        const __m256i nibble = _mm256_set1_epi8(0x0f);
+        __m256i none[2];
+        for (int half = 0; half < 2; ++half) {
+            const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v[half], 4), nibble);
+            const __m256i hit =
+                _mm256_and_si256(_mm256_shuffle_epi8(rows, _mm256_and_si256(v[half], nibble)),
+                                 _mm256_shuffle_epi8(columns, high));
+            none[half] = _mm256_cmpeq_epi8(hit, _mm256_setzero_si256());
+        }
+        return ~join(none[0], none[1]);
+    }
+};
+
+struct Avx512Bytes {
+    __m512i v;
+    __attribute__((target("avx512f,avx512bw"))) explicit Avx512Bytes(
+        const unsigned char* b) noexcept
+        : v(_mm512_loadu_si512(b)) {}
+    __attribute__((target("avx512f,avx512bw"))) quint64 inRange(unsigned char lo,
+                                                                int width) const noexcept {
+        return _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, _mm512_set1_epi8(static_cast<char>(lo))),
+                                      _mm512_set1_epi8(static_cast<char>(width)));
+    }
+    __attribute__((target("avx512f,avx512bw"))) quint64 equal(unsigned char value) const noexcept {
+        return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(value)));
+    }
+    __attribute__((target("avx512f,avx512bw"))) quint64 high() const noexcept {
+        return _mm512_movepi8_mask(v);
+    }
+    __attribute__((target("avx512f,avx512bw"))) quint64 tableBits(
+        quint64, const HighByteTable& table) const noexcept {
+        const __m512i rows = _mm512_load_si512(table.low);
+        const __m512i columns = _mm512_load_si512(table.high);
+        const __m512i nibble = _mm512_set1_epi8(0x0f);
+        const __m512i high = _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble);
+        return _mm512_test_epi8_mask(_mm512_shuffle_epi8(rows, _mm512_and_si512(v, nibble)),
+                                     _mm512_shuffle_epi8(columns, high));
+    }
+};
+#endif
+
+// A block of text as the Unicode rule sees its bytes. Beyond ASCII only where the block
+// holds such bytes: then the parts of UTF-8 characters, and the lead bytes of the scripts
+// whose characters are all of one kind.
+struct TextMasks {
+    quint64 word = 0;   // ASCII letters and digits
+    quint64 space = 0;  // tab, line feed, vertical tab, form feed, carriage return, space
+    quint64 dollar = 0;
+    quint64 high = 0;  // bytes beyond ASCII
+    quint64 continuation = 0;
+    quint64 lead2 = 0;          // C2..DF
+    quint64 lead3 = 0;          // E0..EF
+    quint64 lead4 = 0;          // F0..F4
+    quint64 letterLead = 0;     // D0, D1: Cyrillic letters
+    quint64 ideographLead = 0;  // E4..E9: ideographs, unless E4 B7
+    quint64 e4 = 0;
+    quint64 b7 = 0;
+    quint64 a0 = 0;         // the no-break space of Windows-1252
+    quint64 tableBits = 0;  // high bytes that the table holds
+};
+
+template <typename Bytes>
+inline TextMasks classifyText(const unsigned char* block, const HighByteTable& table) noexcept {
+    const Bytes b(block);
+    TextMasks m;
+    m.word = b.inRange('a', 26) | b.inRange('A', 26) | b.inRange('0', 10);
+    m.space = b.inRange('\t', 5) | b.equal(' ');
+    m.dollar = b.equal('$');
+    m.high = b.high();
+    if (m.high != 0) {
+        m.continuation = b.inRange(0x80, 64);
+        m.lead2 = b.inRange(0xC2, 30);
+        m.lead3 = b.inRange(0xE0, 16);
+        m.lead4 = b.inRange(0xF0, 5);
+        m.letterLead = b.inRange(0xD0, 2);
+        m.ideographLead = b.inRange(0xE4, 6);
+        m.e4 = b.equal(0xE4);
+        m.b7 = b.equal(0xB7);
+        m.a0 = b.equal(0xA0);
+        m.tableBits = b.tableBits(m.high, table);
+    }
+    return m;
+}
+
+// Bytes equal to `lower` or to its upper-case form.
+template <typename Bytes>
+inline quint64 letterMaskOf(const unsigned char* block, unsigned char lower) noexcept {
+    const Bytes b(block);
+    return b.equal(lower) | b.equal(static_cast<unsigned char>(lower - 0x20));
+}
 
 }  // namespace quorvane::blockscan

@@ -40,16 +40,21 @@ public:
     // by combineParts.
     struct Part {
         WordCounter::Part classic;
+        UnicodeWordCounter::Part unicode;
     };
     Part part() noexcept;
     static qint64 combineParts(WordRule rule, const std::vector<Part>& parts) noexcept;
 
     // Whether a file under this rule may be counted in parts.
-    static bool splits(WordRule rule) noexcept { return rule == WordRule::Classic; }
+    static bool splits(WordRule rule) noexcept {
+        return rule == WordRule::Classic || rule == WordRule::Unicode;
+    }
     // Where in `bytes` (which lie at `offset` in the file) a part may begin so that it
-    // counts as it would in sequence: right after a space. -1 where there is none.
-    static qint64 partStartIn(WordRule rule, const char* bytes, std::size_t size,
-                              qint64 offset) noexcept;
+    // counts as it would in sequence: right after a space (under a rule that decodes, a
+    // space character of the encoding `fileHead` names, a whole code unit from the file's
+    // start). -1 where there is none; always -1 under such a rule without the file's head.
+    static qint64 partStartIn(WordRule rule, const char* bytes, std::size_t size, qint64 offset,
+                              QByteArrayView fileHead = {}) noexcept;
 
 private:
     WordRule rule_;

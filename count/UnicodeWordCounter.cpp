@@ -3,6 +3,7 @@
 #include <QChar>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -12,12 +13,12 @@ namespace quorvane {
 
 namespace {
 
-using Tally = UnicodeWordCounter::Tally;
+using Reading = UnicodeWordCounter::Reading;
+using blockscan::kBlockSize;
 
 enum Kind : unsigned char { kOther = 0, kSpace = 1, kWord = 2, kMark = 3, kIdeograph = 4 };
 enum CutMark : unsigned char { kNoMark = 0, kMarkC = 1, kMarkJ = 2 };
 
-constexpr int kBlockSize = 64;
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Windows-1252 at 0x80..0x9F. The five bytes it leaves undefined read as the C1 controls of
@@ -98,8 +99,8 @@ struct Step {
     unsigned char add;
 };
 
-constexpr unsigned char kMay = Tally::kMayStart;
-constexpr unsigned char kIdeo = Tally::kAfterIdeograph;
+constexpr unsigned char kMay = Reading::kMayStart;
+constexpr unsigned char kIdeo = Reading::kAfterIdeograph;
 
 constexpr Step kSteps[5][4] = {
     // kOther: the run goes on, and a mark after it no longer belongs to an ideograph.
@@ -115,7 +116,7 @@ constexpr Step kSteps[5][4] = {
 };
 
 // A character beyond ASCII, which is never a "C", "J" or "$".
-inline void putBeyondAscii(Tally& t, unsigned char kind) noexcept {
+inline void putBeyondAscii(Reading& t, unsigned char kind) noexcept {
     const Step step = kSteps[kind][t.state];
     t.words += step.add;
     t.state = step.next;
@@ -123,7 +124,7 @@ inline void putBeyondAscii(Tally& t, unsigned char kind) noexcept {
     t.last1 = kNoMark;
 }
 
-inline void put(Tally& t, char32_t code, unsigned char kind) noexcept {
+inline void put(Reading& t, char32_t code, unsigned char kind) noexcept {
     const Step step = kSteps[kind][t.state];
     t.words += step.add;
     t.state = step.next;
@@ -135,106 +136,299 @@ inline void put(Tally& t, char32_t code, unsigned char kind) noexcept {
     t.last1 = cutMarkOf(code);
 }
 
-// The ASCII bytes of a 64-byte block as bit masks, bit i for byte i.
-struct Masks {
-    quint64 word = 0;    // letters and digits
-    quint64 space = 0;   // tab, line feed, vertical tab, form feed, carriage return, space
-    quint64 dollar = 0;  // "$", the end of a "CJ$"
-    quint64 high = 0;    // bytes beyond ASCII
+// What the block scan looks up: the kinds of characters, the Windows-1252 bytes beyond
+// ASCII that make up words, and whether the shortcuts the scan takes hold for this Qt's
+// character data.
+struct Tables {
+    const unsigned char* kinds = nullptr;
+    blockscan::HighByteTable windows1252Words;
+    // Every character led by D0 or D1 is a letter, and by E4..E9 an ideograph (but for
+    // E4 B7).
+    bool leadsHold = false;
+    // Of the Windows-1252 bytes beyond ASCII only A0 is white space, and none is a mark or
+    // an ideograph.
+    bool windows1252Holds = false;
 };
 
-inline Masks classifyPortable(const unsigned char* block) noexcept {
-    Masks m;
-    for (int i = 0; i < kBlockSize; ++i) {
-        const unsigned char b = block[i];
-        const quint64 bit = quint64{1} << i;
-        const unsigned char folded = b | 0x20;
-        if ((folded >= 'a' && folded <= 'z') || (b >= '0' && b <= '9')) {
-            m.word |= bit;
-        } else if (b == ' ' || (b >= '\t' && b <= '\r')) {
-            m.space |= bit;
-        } else if (b == '$') {
-            m.dollar |= bit;
-        } else if (b >= 0x80) {
-            m.high |= bit;
+bool allOfKind(const unsigned char* kinds, char32_t from, char32_t to, unsigned char kind) {
+    for (char32_t code = from; code <= to; ++code) {
+        if (kinds[code] != kind) {
+            return false;
         }
     }
-    return m;
+    return true;
 }
 
-#ifdef QUORVANE_HAVE_SSE2
-inline Masks classifySse2(const unsigned char* block) noexcept {
-    using blockscan::detail::bits;
-    using blockscan::detail::inRange;
-    Masks m;
-    for (int chunk = 0; chunk < kBlockSize / 16; ++chunk) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * chunk));
-        const __m128i letter = inRange(_mm_or_si128(b, _mm_set1_epi8(0x20)), 'a', 26);
-        const __m128i digit = inRange(b, '0', 10);
-        m.word |= bits(_mm_or_si128(letter, digit), chunk);
-        const __m128i space =
-            _mm_or_si128(inRange(b, '\t', 5), _mm_cmpeq_epi8(b, _mm_set1_epi8(' ')));
-        m.space |= bits(space, chunk);
-        m.dollar |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('$')), chunk);
-        m.high |= bits(b, chunk);  // the sign bit is the top bit
-    }
-    return m;
+const Tables& tables() noexcept {
+    static const Tables t = [] {
+        Tables made;
+        made.kinds = kindTable();
+        made.leadsHold = allOfKind(made.kinds, 0x400, 0x47F, kWord) &&
+                         allOfKind(made.kinds, 0x4000, 0x4DBF, kIdeograph) &&
+                         allOfKind(made.kinds, 0x4E00, 0x9FFF, kIdeograph);
+        made.windows1252Holds = true;
+        for (unsigned b = 0x80; b < 0x100; ++b) {
+            const unsigned char kind = made.kinds[kCp1252Kinds + b - 0x80];
+            if (kind == kWord) {
+                made.windows1252Words.set(static_cast<unsigned char>(b));
+            }
+            made.windows1252Holds = made.windows1252Holds && kind != kMark && kind != kIdeograph &&
+                                    (kind == kSpace) == (b == 0xA0);
+        }
+        return made;
+    }();
+    return t;
 }
-#define QUORVANE_CLASSIFY classifySse2
-#define QUORVANE_LETTER_MASK blockscan::letterMaskSse2
-#else
-#define QUORVANE_CLASSIFY classifyPortable
-#define QUORVANE_LETTER_MASK blockscan::letterMaskPortable
-#endif
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(__POPCNT__)
-// The build targets every x86-64, whose baseline has no population-count instruction, and
-// the library's fallback is a call per block; this is a few instructions inline.
-inline int bitCount(quint64 x) noexcept {
-    x = x - ((x >> 1) & 0x5555555555555555ULL);
-    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
-    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
-    return static_cast<int>((x * 0x0101010101010101ULL) >> 56);
-}
-#else
-inline int bitCount(quint64 x) noexcept {
-    return std::popcount(x);
-}
-#endif
+// One reading's characters in a block: bit masks over the first `length` bytes, with a
+// character's kind at its first byte and the bytes that continue it counted as "other".
+struct BlockKinds {
+    quint64 word = 0;
+    quint64 space = 0;
+    quint64 ideograph = 0;
+    quint64 starts = 0;  // first bytes of characters
+    int length = kBlockSize;
+};
 
-// Counts the first `length` bytes of a block, all of them ASCII, with bit masks. A word
-// starts at a letter or digit whose nearest preceding byte that is not "other" (neither
-// white space nor letter nor digit) is white space, or the start of the run; those are the
-// positions reachable from "just after white space" through runs of other bytes, which one
-// addition finds for the whole block (see WordCounter, which counts the same way).
-inline void stepAscii(Tally& t, const Masks& m, const unsigned char* block, int length) noexcept {
-    const quint64 keep = length == kBlockSize ? ~quint64{0} : (quint64{1} << length) - 1;
-    const quint64 word = m.word & keep;
-    const quint64 space = m.space & keep;
-    const quint64 other = ~(word | space) & keep;
-    const quint64 seeds = (space << 1) | (t.state & Tally::kMayStart);
+inline quint64 firstBits(int length) noexcept {
+    return length == kBlockSize ? ~quint64{0} : (quint64{1} << length) - 1;
+}
+
+// Counts one block of a reading. A word starts at a letter or digit whose nearest
+// preceding character that is not "other" is white space or an ideograph, or the start of
+// the run: the positions reachable from just after those through runs of other bytes, which
+// one addition finds for the whole block (see WordCounter, which counts the same way).
+// Every ideograph is a word.
+template <typename Bytes>
+inline void stepBlock(Reading& t, const BlockKinds& k, quint64 dollar,
+                      const unsigned char* block) noexcept {
+    const quint64 keep = firstBits(k.length);
+    const quint64 other = ~(k.word | k.space | k.ideograph) & keep;
+    const quint64 seeds = ((k.space | k.ideograph) << 1) | (t.state & Reading::kMayStart);
     const quint64 reach = (((seeds & other) + other) ^ other) | seeds;
-    const quint64 starts = word & reach;
-    const quint64 dollar = m.dollar & keep;
+    const quint64 starts = (k.word & reach) | k.ideograph;
+    dollar &= keep;
     if (dollar != 0) [[unlikely]] {
-        const quint64 c = QUORVANE_LETTER_MASK(block, 'c');
-        const quint64 j = QUORVANE_LETTER_MASK(block, 'j');
+        const quint64 c = blockscan::letterMaskOf<Bytes>(block, 'c');
+        const quint64 j = blockscan::letterMaskOf<Bytes>(block, 'j');
         const quint64 jBefore = (j << 1) | (t.last1 == kMarkJ ? 1 : 0);
         const quint64 cTwoBefore =
             (c << 2) | (t.last1 == kMarkC ? 2 : 0) | (t.last2 == kMarkC ? 1 : 0);
         const quint64 ends = dollar & jBefore & cTwoBefore;
         if (ends != 0) {
-            const int last = 63 - std::countl_zero(ends);
-            const quint64 upTo = last == 63 ? ~quint64{0} : (quint64{2} << last) - 1;
+            const quint64 upTo = ~quint64{0} >> std::countl_zero(ends);
             t.haveCut = true;
-            t.wordsAtCut = t.words + bitCount(starts & upTo);
+            t.wordsAtCut = t.words + std::popcount(starts & upTo);
         }
     }
-    t.words += bitCount(starts);
-    const int top = length - 1;
-    t.state = static_cast<unsigned char>(((space | (other & reach)) >> top) & 1);
-    t.last2 = length >= 2 ? cutMarkOf(block[length - 2]) : t.last1;
+    t.words += std::popcount(starts);
+    const int top = k.length - 1;
+    const int lastStart = 63 - std::countl_zero(k.starts & keep);
+    t.state = static_cast<unsigned char>((((k.space | (other & reach)) >> top) & 1) |
+                                         (((k.ideograph >> lastStart) & 1) << 1));
+    t.last2 = k.length >= 2 ? cutMarkOf(block[k.length - 2]) : t.last1;
     t.last1 = cutMarkOf(block[top]);
+}
+
+// How many bytes of a block to take so that no character read as UTF-8 runs past them: the
+// block up to a byte at its end that may begin a character longer than what is left. Worked
+// out from those three bytes alone, so that where the next block starts is known before this
+// one is classified. A byte kept that should continue a character and does not makes the
+// block invalid, which the masks find.
+inline int wholeCharacters(const unsigned char* block) noexcept {
+    return block[63] >= 0xC0 ? 63 : block[62] >= 0xE0 ? 62 : block[61] >= 0xF0 ? 61 : kBlockSize;
+}
+
+// The UTF-8 reading of a block holding bytes beyond ASCII, up to `k.length` (see
+// wholeCharacters). False where the block is not valid UTF-8 or holds what the masks cannot
+// express (a mark, which belongs to the character before it; a character beyond the Basic
+// Multilingual Plane): those bytes are read one at a time.
+inline bool utf8Kinds(const blockscan::TextMasks& m, const unsigned char* block,
+                      const Tables& tables, BlockKinds& k) noexcept {
+    const quint64 leads = m.lead2 | m.lead3 | m.lead4;
+    const quint64 keep = firstBits(k.length);
+    // The bytes that continue the characters kept, which all end in the block: each must
+    // be a continuation byte, and no other may be.
+    const quint64 expected =
+        ((leads & keep) << 1) | (((m.lead3 | m.lead4) & keep) << 2) | ((m.lead4 & keep) << 3);
+    const quint64 stray = (m.high & ~(m.continuation | leads)) | (m.continuation & ~expected);
+    if ((expected & ~m.continuation) != 0 || ((stray | m.lead4) & keep) != 0) {
+        return false;
+    }
+    quint64 letters = 0;
+    quint64 ideographs = 0;
+    if (tables.leadsHold) {
+        letters = m.letterLead;
+        ideographs = m.ideographLead & ~(m.e4 & (m.b7 >> 1));
+    }
+    k.word = m.word;
+    k.space = m.space;
+    for (quint64 rest = (m.lead2 | m.lead3) & ~letters & ~ideographs & keep; rest != 0;
+         rest &= rest - 1) {
+        const int i = std::countr_zero(rest);
+        const unsigned char b = block[i];
+        char32_t code = 0;
+        if (b < 0xE0) {
+            code = (char32_t{b & 0x1Fu} << 6) | (block[i + 1] & 0x3Fu);
+        } else {
+            // Overlong forms and surrogates: the ranges E0 and ED allow their next byte.
+            if ((b == 0xE0 && block[i + 1] < 0xA0) || (b == 0xED && block[i + 1] > 0x9F)) {
+                return false;
+            }
+            code = (char32_t{b & 0x0Fu} << 12) | (char32_t{block[i + 1] & 0x3Fu} << 6) |
+                   (block[i + 2] & 0x3Fu);
+        }
+        const quint64 bit = quint64{1} << i;
+        switch (tables.kinds[code]) {
+            case kMark:
+                return false;
+            case kWord:
+                k.word |= bit;
+                break;
+            case kSpace:
+                k.space |= bit;
+                break;
+            case kIdeograph:
+                ideographs |= bit;
+                break;
+            default:
+                break;
+        }
+    }
+    k.word = (k.word | letters) & keep;
+    k.space &= keep;
+    k.ideograph = ideographs & keep;
+    k.starts = ~m.continuation & keep;
+    return true;
+}
+
+// The readings the block scan counts: the decoded one (null once it is not UTF-8), and
+// Windows-1252 (null until it is needed, when the decoded one is copied into it).
+struct BlockRun {
+    Reading* decoded;
+    Reading* windows1252;
+    Reading* windows1252Spare;  // where Windows-1252 goes once a byte beyond ASCII comes
+    const Tables& tables;
+};
+
+// Counts whole blocks from `i` while the masks can: returns where it stopped, at a block it
+// left to be read one byte at a time, or with less than a block to go.
+template <typename Bytes>
+inline std::size_t scanBlocks(BlockRun& run, const unsigned char* p, std::size_t i,
+                              std::size_t n) noexcept {
+    for (; n - i >= kBlockSize;) {
+        const unsigned char* block = p + i;
+        // Always the whole block when it is all ASCII.
+        const int length = run.decoded != nullptr ? wholeCharacters(block) : kBlockSize;
+        const blockscan::TextMasks m =
+            blockscan::classifyText<Bytes>(block, run.tables.windows1252Words);
+        if (m.high == 0) {
+            const BlockKinds ascii{m.word, m.space, 0, ~quint64{0}, kBlockSize};
+            if (run.decoded != nullptr) {
+                stepBlock<Bytes>(*run.decoded, ascii, m.dollar, block);
+            }
+            if (run.windows1252 != nullptr) {
+                stepBlock<Bytes>(*run.windows1252, ascii, m.dollar, block);
+            }
+            i += kBlockSize;
+            continue;
+        }
+        BlockKinds decoded;
+        decoded.length = length;
+        if (run.decoded != nullptr && !utf8Kinds(m, block, run.tables, decoded)) {
+            return i;
+        }
+        if (run.windows1252 == nullptr && run.windows1252Spare != nullptr) {
+            if (!run.tables.windows1252Holds) {
+                return i;
+            }
+            *run.windows1252Spare = *run.decoded;
+            run.windows1252 = run.windows1252Spare;
+        }
+        if (run.windows1252 != nullptr) {
+            if (!run.tables.windows1252Holds) {
+                return i;
+            }
+            const quint64 keep = firstBits(length);
+            const BlockKinds bytes{(m.word | (m.tableBits & m.high)) & keep,
+                                   (m.space | m.a0) & keep, 0, keep, length};
+            stepBlock<Bytes>(*run.windows1252, bytes, m.dollar, block);
+        }
+        if (run.decoded != nullptr) {
+            stepBlock<Bytes>(*run.decoded, decoded, m.dollar, block);
+        }
+        i += static_cast<std::size_t>(length);
+    }
+    return i;
+}
+
+using ScanBlocks = std::size_t (*)(BlockRun&, const unsigned char*, std::size_t,
+                                   std::size_t) noexcept;
+
+std::size_t scanPortable(BlockRun& run, const unsigned char* p, std::size_t i,
+                         std::size_t n) noexcept {
+    return scanBlocks<blockscan::PortableBytes>(run, p, i, n);
+}
+
+#ifdef QUORVANE_HAVE_SSE2
+std::size_t scanSse2(BlockRun& run, const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+    return scanBlocks<blockscan::Sse2Bytes>(run, p, i, n);
+}
+#endif
+
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+// As WordCounter: the population-count instruction where the CPU has it.
+__attribute__((target("popcnt"), flatten)) std::size_t scanSse2Popcnt(BlockRun& run,
+                                                                      const unsigned char* p,
+                                                                      std::size_t i,
+                                                                      std::size_t n) noexcept {
+    return scanBlocks<blockscan::Sse2Bytes>(run, p, i, n);
+}
+
+__attribute__((target("avx2,popcnt"), flatten)) std::size_t scanAvx2(BlockRun& run,
+                                                                     const unsigned char* p,
+                                                                     std::size_t i,
+                                                                     std::size_t n) noexcept {
+    return scanBlocks<blockscan::Avx2Bytes>(run, p, i, n);
+}
+
+__attribute__((target("avx512f,avx512bw,popcnt"), flatten)) std::size_t scanAvx512(
+    BlockRun& run, const unsigned char* p, std::size_t i, std::size_t n) noexcept {
+    return scanBlocks<blockscan::Avx512Bytes>(run, p, i, n);
+}
+#endif
+
+ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
+    switch (scanner) {
+        case WordCounter::Scanner::Portable:
+            break;
+        case WordCounter::Scanner::Sse2:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            __builtin_cpu_init();
+            if (__builtin_cpu_supports("popcnt")) {
+                return scanSse2Popcnt;
+            }
+#endif
+#ifdef QUORVANE_HAVE_SSE2
+            return scanSse2;
+#else
+            break;
+#endif
+        case WordCounter::Scanner::Avx2:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            return scanAvx2;
+#else
+            break;
+#endif
+        case WordCounter::Scanner::Avx512:
+        case WordCounter::Scanner::Avx512Vbmi:
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+            return scanAvx512;
+#else
+            break;
+#endif
+    }
+    return scanPortable;
 }
 
 struct ByteOrderMark {
@@ -242,9 +436,75 @@ struct ByteOrderMark {
     int size;
 };
 
+WordCounter::Scanner bestScanner() noexcept {
+    static const WordCounter::Scanner best = WordCounter::supportedScanners().last();
+    return best;
+}
+
 }  // namespace
 
-UnicodeWordCounter::UnicodeWordCounter() noexcept : kinds_(kindTable()) {}
+UnicodeWordCounter::UnicodeWordCounter() noexcept : kinds_(kindTable()), scanner_(bestScanner()) {}
+
+UnicodeWordCounter::UnicodeWordCounter(WordCounter::Scanner scanner) noexcept
+    : kinds_(kindTable()), scanner_(scanner) {}
+
+UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head, std::size_t headSize,
+                                                    WordCounter::Scanner scanner) noexcept {
+    UnicodeWordCounter counter(scanner);
+    int markSize = 0;
+    counter.encoding_ =
+        markedEncoding(reinterpret_cast<const unsigned char*>(head),
+                       static_cast<int>(std::min<std::size_t>(headSize, 4)), true, markSize);
+    return counter;
+}
+
+UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head,
+                                                    std::size_t headSize) noexcept {
+    return forLaterPart(head, headSize, bestScanner());
+}
+
+qint64 UnicodeWordCounter::partStartIn(const char* bytes, std::size_t size, qint64 offset,
+                                       const char* head, std::size_t headSize) noexcept {
+    int markSize = 0;
+    const Encoding encoding =
+        markedEncoding(reinterpret_cast<const unsigned char*>(head),
+                       static_cast<int>(std::min<std::size_t>(headSize, 4)), true, markSize);
+    // The space code unit of each encoding, and its size.
+    const char* space = " ";
+    std::size_t unit = 1;
+    switch (encoding) {
+        case Encoding::Utf16LE:
+            space = " \0";
+            unit = 2;
+            break;
+        case Encoding::Utf16BE:
+            space = "\0 ";
+            unit = 2;
+            break;
+        case Encoding::Utf32LE:
+            space = " \0\0\0";
+            unit = 4;
+            break;
+        case Encoding::Utf32BE:
+            space = "\0\0\0 ";
+            unit = 4;
+            break;
+        default:
+            break;
+    }
+    // The first whole unit at or after `offset`.
+    std::size_t at =
+        static_cast<std::size_t>((unit - static_cast<std::size_t>(offset) % unit) % unit);
+    for (; at + unit <= size; at += unit) {
+        if (std::memcmp(bytes + at, space, unit) == 0) {
+            // Never inside the mark: a part starts after it.
+            if (offset + static_cast<qint64>(at) >= markSize) {
+                return static_cast<qint64>(at + unit);
+            }
+        }
+    }
+    return -1;
+}
 
 void UnicodeWordCounter::feed(const char* data, std::size_t size) noexcept {
     const auto* p = reinterpret_cast<const unsigned char*>(data);
@@ -258,7 +518,7 @@ void UnicodeWordCounter::feed(const char* data, std::size_t size) noexcept {
     }
 }
 
-qint64 UnicodeWordCounter::count() noexcept {
+void UnicodeWordCounter::close() noexcept {
     if (encoding_ == Encoding::Undecided) {
         decide(true);
     }
@@ -277,40 +537,84 @@ qint64 UnicodeWordCounter::count() noexcept {
             }
             break;
     }
+}
+
+qint64 UnicodeWordCounter::count() noexcept {
+    close();
     return textLive_ ? text_.result() : cp1252_.result();
 }
 
+UnicodeWordCounter::Part UnicodeWordCounter::part() noexcept {
+    close();
+    Part result;
+    result.guessed = encoding_ == Encoding::Guess;
+    result.valid = textLive_;
+    result.decoded = text_;
+    // Until a byte beyond ASCII the two readings are one.
+    result.windows1252 = cp1252Live_ ? cp1252_ : text_;
+    return result;
+}
+
+qint64 UnicodeWordCounter::combineParts(const Part* parts, std::size_t count) noexcept {
+    bool valid = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        valid = valid && (!parts[i].guessed || parts[i].valid);
+    }
+    qint64 before = 0;
+    qint64 result = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Reading& r = valid ? parts[i].decoded : parts[i].windows1252;
+        if (r.haveCut) {
+            result = before + r.wordsAtCut;
+        }
+        before += r.words;
+    }
+    // Without any cut every word counts.
+    return result >= 0 ? result : before;
+}
+
 // A mark is taken once its bytes are all in; the longest mark wins, so FF FE 00 00 is
-// UTF-32 and FF FE alone UTF-16. Until the first bytes rule out every mark they could still
-// be, nothing is counted.
-void UnicodeWordCounter::decide(bool final) noexcept {
+// UTF-32 and FF FE alone UTF-16. Undecided while the first bytes may still be a mark.
+UnicodeWordCounter::Encoding UnicodeWordCounter::markedEncoding(const unsigned char* head, int size,
+                                                                bool final,
+                                                                int& markSize) noexcept {
     struct Candidate {
         ByteOrderMark mark;
         Encoding encoding;
     };
     static constexpr Candidate kMarks[] = {
-        {{"\xEF\xBB\xBF", 3}, Encoding::Utf8},       {{"\xFF\xFE\0\0", 4}, Encoding::Utf32LE},
-        {{"\0\0\xFE\xFF", 4}, Encoding::Utf32BE},    {{"\xFF\xFE", 2}, Encoding::Utf16LE},
+        {{"\xEF\xBB\xBF", 3}, Encoding::Utf8},    {{"\xFF\xFE\0\0", 4}, Encoding::Utf32LE},
+        {{"\0\0\xFE\xFF", 4}, Encoding::Utf32BE}, {{"\xFF\xFE", 2}, Encoding::Utf16LE},
         {{"\xFE\xFF", 2}, Encoding::Utf16BE},
     };
     const Candidate* best = nullptr;
     bool stillOpen = false;
     for (const Candidate& candidate : kMarks) {
-        const int common = std::min(headSize_, candidate.mark.size);
-        if (std::memcmp(head_, candidate.mark.bytes, static_cast<std::size_t>(common)) != 0) {
+        const int common = std::min(size, candidate.mark.size);
+        if (std::memcmp(head, candidate.mark.bytes, static_cast<std::size_t>(common)) != 0) {
             continue;
         }
-        if (headSize_ < candidate.mark.size) {
+        if (size < candidate.mark.size) {
             stillOpen = true;
         } else if (best == nullptr || candidate.mark.size > best->mark.size) {
             best = &candidate;
         }
     }
+    markSize = 0;
     if (stillOpen && !final) {
+        return Encoding::Undecided;
+    }
+    markSize = best != nullptr ? best->mark.size : 0;
+    return best != nullptr ? best->encoding : Encoding::Guess;
+}
+
+// Nothing is counted until the first bytes rule out every mark they could still be.
+void UnicodeWordCounter::decide(bool final) noexcept {
+    int skip = 0;
+    encoding_ = markedEncoding(head_, headSize_, final, skip);
+    if (encoding_ == Encoding::Undecided) {
         return;
     }
-    encoding_ = best != nullptr ? best->encoding : Encoding::Guess;
-    const int skip = best != nullptr ? best->mark.size : 0;
     const int held = headSize_;
     headSize_ = 0;
     if (held > skip) {
@@ -337,40 +641,24 @@ void UnicodeWordCounter::consume(const unsigned char* p, std::size_t n) noexcept
     }
 }
 
-// ASCII is counted a block at a time with bit masks, for every reading still live (ASCII
-// reads the same in both); bytes beyond ASCII, and a character under way, one at a time.
+// Whole blocks are counted with bit masks, for every reading still live; a block the masks
+// cannot express, and what is left at the end, one byte at a time.
 void UnicodeWordCounter::consumeUtf8(const unsigned char* p, std::size_t n) noexcept {
+    static const std::array<ScanBlocks, 5> scanners = {
+        scannerFor(WordCounter::Scanner::Portable), scannerFor(WordCounter::Scanner::Sse2),
+        scannerFor(WordCounter::Scanner::Avx2), scannerFor(WordCounter::Scanner::Avx512),
+        scannerFor(WordCounter::Scanner::Avx512Vbmi)};
+    const ScanBlocks scan = scanners[static_cast<std::size_t>(scanner_)];
     std::size_t i = 0;
     while (i < n) {
-        if (utf8Need_ == 0) {
-            const std::size_t available = std::min<std::size_t>(kBlockSize, n - i);
-            const unsigned char* block = p + i;
-            unsigned char padded[kBlockSize];
-            Masks m;
-            if (available == kBlockSize) {
-                m = QUORVANE_CLASSIFY(block);
-            } else {
-                std::memset(padded, 0, sizeof padded);
-                std::memcpy(padded, block, available);
-                block = padded;
-                m = QUORVANE_CLASSIFY(block);
-                m.high |= ~quint64{0} << available;
-            }
-            const int ascii = m.high == 0 ? kBlockSize : std::countr_zero(m.high);
-            if (ascii > 0) {
-                if (textLive_) {
-                    stepAscii(text_, m, block, ascii);
-                }
-                if (cp1252Live_) {
-                    stepAscii(cp1252_, m, block, ascii);
-                }
-                i += static_cast<std::size_t>(ascii);
-                if (ascii == kBlockSize || i == n) {
-                    continue;
-                }
-            }
+        if (n - i >= kBlockSize && (utf8Need_ == 0 || !textLive_)) {
+            BlockRun run{textLive_ ? &text_ : nullptr, cp1252Live_ ? &cp1252_ : nullptr,
+                         encoding_ == Encoding::Guess && !cp1252Live_ ? &cp1252_ : nullptr,
+                         tables()};
+            i = scan(run, p, i, n);
+            cp1252Live_ = run.windows1252 != nullptr;
         }
-        i = consumeBeyondAscii(p, i, n);
+        i = scalarBytes(p, i, std::min(n, i + kBlockSize), n);
     }
 }
 
@@ -382,29 +670,18 @@ inline void UnicodeWordCounter::cp1252Byte(unsigned char b) noexcept {
     }
 }
 
-// Whether one of the next eight bytes (or fewer, at the end of a piece) is beyond ASCII:
-// the blank between two words of another script is not worth a block of its own.
-inline bool beyondAsciiSoon(const unsigned char* p, std::size_t n) noexcept {
-    if (n < 8) {
-        return true;
-    }
-    quint64 eight;
-    std::memcpy(&eight, p, sizeof eight);
-    return (eight & 0x8080808080808080ULL) != 0;
-}
-
-// From a byte beyond ASCII, or one that continues a character, up to the next stretch of
-// ASCII. A character whose bytes are all in this piece is decoded at once; one cut by the
-// end of the piece, or broken, byte by byte.
-std::size_t UnicodeWordCounter::consumeBeyondAscii(const unsigned char* p, std::size_t i,
-                                                   std::size_t n) noexcept {
-    if (!cp1252Live_ && encoding_ == Encoding::Guess) {
-        // Up to here the two readings were the same text.
-        cp1252_ = text_;
-        cp1252Live_ = true;
-    }
-    do {
+// Byte by byte from `i` to `end`, and on to the end of a character under way. A character
+// whose bytes are all in this piece is decoded at once; one cut by the end of the piece, or
+// broken, byte by byte.
+std::size_t UnicodeWordCounter::scalarBytes(const unsigned char* p, std::size_t i, std::size_t end,
+                                            std::size_t n) noexcept {
+    while (i < n && (i < end || (textLive_ && utf8Need_ != 0))) {
         const unsigned char b = p[i];
+        if (b >= 0x80 && !cp1252Live_ && encoding_ == Encoding::Guess) {
+            // Up to here the two readings were the same text.
+            cp1252_ = text_;
+            cp1252Live_ = true;
+        }
         if (cp1252Live_) {
             cp1252Byte(b);
         }
@@ -437,7 +714,7 @@ std::size_t UnicodeWordCounter::consumeBeyondAscii(const unsigned char* p, std::
             utf8Byte(b);
         }
         ++i;
-    } while (i < n && (p[i] >= 0x80 || utf8Need_ != 0 || beyondAsciiSoon(p + i, n - i)));
+    }
     return i;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "count/WordCounter.h"
+
 namespace quorvane {
 
 // Streaming word count under the Unicode rule (see WordRule), fed in pieces of any size, in
@@ -24,6 +26,19 @@ namespace quorvane {
 class UnicodeWordCounter {
 public:
     UnicodeWordCounter() noexcept;
+    // With the block classifier named (WordCounter's; the tests run each).
+    explicit UnicodeWordCounter(WordCounter::Scanner scanner) noexcept;
+
+    // A counter for a part of a file that starts where partStartIn put it: the encoding is
+    // the one the file's first bytes (`head`, up to four) name.
+    static UnicodeWordCounter forLaterPart(const char* head, std::size_t headSize,
+                                           WordCounter::Scanner scanner) noexcept;
+    static UnicodeWordCounter forLaterPart(const char* head, std::size_t headSize) noexcept;
+    // Where in `bytes`, which lie at `offset` in a file beginning with `head`, a part may
+    // start: right after a space character, one whole code unit from the file's start.
+    // -1 where there is none.
+    static qint64 partStartIn(const char* bytes, std::size_t size, qint64 offset, const char* head,
+                              std::size_t headSize) noexcept;
 
     void feed(const char* data, std::size_t size) noexcept;
     // The count of everything fed so far; call once the last piece is in. It closes what is
@@ -32,7 +47,7 @@ public:
     qint64 count() noexcept;
 
     // What one reading's count depends on, carried from character to character.
-    struct Tally {
+    struct Reading {
         qint64 words = 0;
         qint64 wordsAtCut = 0;
         bool haveCut = false;
@@ -50,6 +65,18 @@ public:
         static constexpr unsigned char kAfterIdeograph = 2;
     };
 
+    // What a part came to, closed like count(): both readings of bytes without a mark, and
+    // whether the part was all UTF-8. The parts of a file, in order, add up by combineParts:
+    // the file is UTF-8 when every part was, as no character straddles two parts.
+    struct Part {
+        Reading decoded;
+        Reading windows1252;
+        bool guessed = false;  // no mark: UTF-8 while valid, else Windows-1252
+        bool valid = true;
+    };
+    Part part() noexcept;
+    static qint64 combineParts(const Part* parts, std::size_t count) noexcept;
+
 private:
     enum class Encoding : unsigned char {
         Undecided,  // the first bytes may still turn out to be a byte-order mark
@@ -61,13 +88,16 @@ private:
         Utf32BE,
     };
 
+    static Encoding markedEncoding(const unsigned char* head, int size, bool final,
+                                   int& markSize) noexcept;
     void decide(bool final) noexcept;
+    void close() noexcept;
+    std::size_t scalarBytes(const unsigned char* p, std::size_t i, std::size_t end,
+                            std::size_t n) noexcept;
     void consume(const unsigned char* p, std::size_t n) noexcept;
     void consumeUtf8(const unsigned char* p, std::size_t n) noexcept;
     void consumeUtf16(const unsigned char* p, std::size_t n, bool bigEndian) noexcept;
     void consumeUtf32(const unsigned char* p, std::size_t n, bool bigEndian) noexcept;
-    std::size_t consumeBeyondAscii(const unsigned char* p, std::size_t i,
-                                   std::size_t n) noexcept;
     void cp1252Byte(unsigned char b) noexcept;
     void utf8Byte(unsigned char b) noexcept;
     void utf8Invalid() noexcept;
@@ -75,12 +105,13 @@ private:
     void codePoint(char32_t code) noexcept;
 
     const unsigned char* kinds_;  // kinds of characters, found once per process
+    WordCounter::Scanner scanner_;
     Encoding encoding_ = Encoding::Undecided;
     unsigned char head_[4] = {};
     int headSize_ = 0;
 
-    Tally text_;     // the reading the mark picked, or UTF-8
-    Tally cp1252_;   // Windows-1252, once a byte beyond ASCII came with no mark
+    Reading text_;    // the reading the mark picked, or UTF-8
+    Reading cp1252_;  // Windows-1252, once a byte beyond ASCII came with no mark
     bool textLive_ = true;
     bool cp1252Live_ = false;
 
