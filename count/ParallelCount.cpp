@@ -232,7 +232,8 @@ bool ParallelCount::Worker::findParts(SplitFile& file) {
         if (got < 0) {
             return false;
         }
-        const qint64 start = RuleCounter::partStartIn(s_.rule, buffer, std::size_t(got), from);
+        const qint64 start =
+            RuleCounter::partStartIn(s_.rule, buffer, std::size_t(got), from, file.head);
         if (start >= 0) {
             file.starts.push_back(from + start);
         }
