@@ -4,9 +4,10 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include "tests/ManualClock.h"
 
 #ifdef QUORVANE_POSIX_TESTS
 #include <unistd.h>
@@ -42,7 +43,8 @@ protected:
     }
 
     QTemporaryDir config;
-    SettingsStore store;
+    test::ManualClock clock;
+    SettingsStore store{clock};
     mutable int copies = 0;
 };
 
@@ -116,7 +118,8 @@ TEST_F(SettingsStoreTest, WriteOverGarbageSucceedsAndReachesTheDisk) {
 }
 
 // The store stays open between reads, but a change made to its file by someone else is
-// read once a few milliseconds have passed.
+// read once a few milliseconds have passed, and not before: reading a value for every line
+// of a count must not reopen the file every time.
 // The generation tells a caller that keeps a value when to read it again.
 TEST_F(SettingsStoreTest, ChangesMadeOutsideAreSeen) {
     ASSERT_TRUE(store.write(app, "program", "OptCaseInteger", "2"));
@@ -124,10 +127,15 @@ TEST_F(SettingsStoreTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "2");
     EXPECT_EQ(store.generation(app), written);  // reading changes nothing
     seed("[program]\nOptCaseInteger=3 \n");
-    QThread::msleep(30);
+    clock.advanceMs(19);
+    EXPECT_EQ(store.generation(app), written);
+    EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "2");
+    clock.advanceMs(1);
     const quint64 changed = store.generation(app);
     EXPECT_NE(changed, written);
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "3");
+    clock.advanceMs(1000);
+    EXPECT_EQ(store.generation(app), changed);  // looking again at an unchanged file
     ASSERT_TRUE(store.write(app, "program", "numberedlist", "1"));
     EXPECT_NE(store.generation(app), changed);  // our own writes too
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/syscall.h>
 
 namespace quorvane {
 namespace {
@@ -135,6 +136,24 @@ bool catches(qint64 pid, int signal) {
     return false;
 }
 
+// Whether the program's main thread waits in poll(), as it does only once its event loop
+// runs: the window is up. The first field of /proc/<pid>/syscall is the number of the
+// system call a blocked thread is in.
+bool waitsForEvents(qint64 pid) {
+    QFile syscall(QStringLiteral("/proc/%1/syscall").arg(pid));
+    if (!syscall.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    bool ok = false;
+    const long number = syscall.readAll().split(' ').value(0).toLong(&ok);
+#if defined(SYS_poll)
+    if (ok && number == SYS_poll) {
+        return true;
+    }
+#endif
+    return ok && number == SYS_ppoll;
+}
+
 bool eventually(const std::function<bool()>& condition, int ms) {
     QDeadlineTimer deadline(ms);
     while (!condition()) {
@@ -147,17 +166,19 @@ bool eventually(const std::function<bool()>& condition, int ms) {
 }
 
 TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
-    if (!QFile::exists(QStringLiteral("/proc/self/status"))) {
-        GTEST_SKIP() << "needs /proc to see when the program is ready for signals";
+    if (!QFile::exists(QStringLiteral("/proc/self/status")) ||
+        !QFile::exists(QStringLiteral("/proc/self/syscall"))) {
+        GTEST_SKIP() << "needs /proc/<pid>/status and /proc/<pid>/syscall to see when the "
+                        "program is ready for signals";
     }
     const struct {
         int signal;
-        int waitMs;  // 0: as soon as the handler is in place, before the window is up
-    } rows[] = {{SIGTERM, 0}, {SIGTERM, 300}, {SIGINT, 300}, {SIGHUP, 300}};
+        bool windowUp;  // false: as soon as the handler is in place, before the window is up
+    } rows[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}};
     const QByteArray report("1. earlier (3 Words)\r\n\r\nTotal Words: 3\r\n");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.signal);
-        SCOPED_TRACE(row.waitMs);
+        SCOPED_TRACE(row.windowUp ? "window up" : "handler in place");
         QTemporaryDir dir;
         QDir root(dir.path());
         ASSERT_TRUE(root.mkpath("config/Harvex") && root.mkpath("home") && root.mkpath("words"));
@@ -189,7 +210,9 @@ TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
         ASSERT_TRUE(program.waitForStarted(5000));
         const qint64 pid = program.processId();
         ASSERT_TRUE(eventually([&] { return catches(pid, row.signal); }, 10000));
-        QThread::msleep(row.waitMs);
+        if (row.windowUp) {
+            ASSERT_TRUE(eventually([&] { return waitsForEvents(pid); }, 10000));
+        }
         ASSERT_EQ(::kill(static_cast<pid_t>(pid), row.signal), 0);
 
         const bool ended = program.waitForFinished(5000);
