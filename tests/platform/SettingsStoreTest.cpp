@@ -11,6 +11,9 @@
 
 #ifdef QUORVANE_POSIX_TESTS
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace quorvane {
@@ -157,12 +160,36 @@ TEST_F(SettingsStoreTest, UnwritablePlacesFailWithoutCrashing) {
 
 // Permission bits that forbid reading: POSIX only.
 #ifdef QUORVANE_POSIX_TESTS
-TEST_F(SettingsStoreTest, UnreadableFileReadsAsDefaults) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the superuser";
+// Permission bits do not bind the superuser: run as root, the test acts as nobody for the
+// while, and as root again after (the saved user stays root).
+class ActingAsNobody {
+public:
+    ActingAsNobody() : root_(::geteuid() == 0) {
+        if (root_) {
+            ok_ = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        }
     }
+    ~ActingAsNobody() {
+        if (root_) {
+            [[maybe_unused]] const int ignored = ::seteuid(0) + ::setegid(0);
+        }
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool root_;
+    bool ok_ = true;
+};
+
+TEST_F(SettingsStoreTest, UnreadableFileReadsAsDefaults) {
     seed("[program]\nnumberedlist=1\n");
     ASSERT_TRUE(QFile::setPermissions(file(), QFileDevice::Permissions()));
+    // Everyone may reach the file; only its own bits stand in the way.
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadOther | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(config.path(), open));
+    const ActingAsNobody nobody;
+    ASSERT_TRUE(nobody.ok()) << std::strerror(errno);
     EXPECT_EQ(store.read(app, "program", "numberedlist", "dflt"), "dflt");
     EXPECT_FALSE(store.write(app, "program", "numberedlist", "0"));
 }
