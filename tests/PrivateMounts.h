@@ -49,14 +49,13 @@ inline MountsBlocked enterPrivateMounts() {
 }  // namespace quorvane::test
 
 // Skips the test where it cannot mount, and fails it where it should have been able to.
-#define QUORVANE_NEED_PRIVATE_MOUNTS()                                               \
-    do {                                                                             \
-        const ::quorvane::test::MountsBlocked blocked_ =                             \
-            ::quorvane::test::enterPrivateMounts();                                  \
-        if (blocked_.kind == ::quorvane::test::MountsBlocked::Kind::Failure) {       \
-            FAIL() << blocked_.reason;                                               \
-        }                                                                            \
-        if (blocked_.kind == ::quorvane::test::MountsBlocked::Kind::Skip) {          \
-            GTEST_SKIP() << blocked_.reason;                                         \
-        }                                                                            \
+#define QUORVANE_NEED_PRIVATE_MOUNTS()                                                           \
+    do {                                                                                         \
+        const ::quorvane::test::MountsBlocked blocked_ = ::quorvane::test::enterPrivateMounts(); \
+        if (blocked_.kind == ::quorvane::test::MountsBlocked::Kind::Failure) {                   \
+            FAIL() << blocked_.reason;                                                           \
+        }                                                                                        \
+        if (blocked_.kind == ::quorvane::test::MountsBlocked::Kind::Skip) {                      \
+            GTEST_SKIP() << blocked_.reason;                                                     \
+        }                                                                                        \
     } while (false)

@@ -281,7 +281,8 @@ TEST_F(CliTest, FormatsAndRules) {
         QJsonDocument::fromJson(unreadable.out).object()["notCounted"].toArray();
     ASSERT_EQ(notCounted.size(), 1);
     EXPECT_EQ(notCounted[0].toObject()["name"].toString(), "mem");
-    EXPECT_EQ(notCounted[0].toObject()["reason"].toString(), "Input/output error");
+    EXPECT_EQ(notCounted[0].toObject()["reason"].toString(),
+              QString::fromLocal8Bit(systemWords(EIO)));
 }
 
 // Subfolders: paths from the folder, numbered over the whole list, the name options on the
@@ -637,10 +638,9 @@ TEST_F(CliTest, SignalsCancelTheRun) {
         ASSERT_TRUE(process.waitForStarted());
         const qint64 pid = process.processId();
         // Mid-way: the handler is in place and the big file is being read.
-        ASSERT_TRUE(eventually([&] {
-            return catches(pid, row.signal) && isReading(pid, dir.filePath("big.bin"));
-        }));
-        ::kill(pid_t(process.processId()), row.signal);
+        ASSERT_TRUE(eventually(
+            [&] { return catches(pid, row.signal) && isReading(pid, dir.filePath("big.bin")); }));
+        ::kill(static_cast<pid_t>(pid), row.signal);
         ASSERT_TRUE(process.waitForFinished(10000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), row.exitCode) << process.readAllStandardError().constData();

@@ -93,7 +93,8 @@ TEST(ReportFileInPlace, ALongerReportNeedsRoomFirst) {
         if (row.refusal != 0) {
             EXPECT_FALSE(committed);
             // The reason is in the system's own words, whatever its language.
-            EXPECT_TRUE(report.errorString().contains(QString::fromLocal8Bit(std::strerror(row.refusal))))
+            EXPECT_TRUE(
+                report.errorString().contains(QString::fromLocal8Bit(std::strerror(row.refusal))))
                 << report.errorString().toStdString();
             EXPECT_TRUE(report.errorString().contains("the earlier report is kept"));
             EXPECT_EQ(readAll(QFile::decodeName(reportPath)), row.earlier);
