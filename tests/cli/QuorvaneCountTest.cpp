@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +11,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -30,7 +28,9 @@
 #include "count/CountJob.h"
 #include "platform/CreationDates.h"
 #include "platform/FolderListing.h"
+#include "tests/Eventually.h"
 #include "tests/PrivateMounts.h"
+#include "tests/SignalHandlers.h"
 
 namespace quorvane {
 namespace {
@@ -575,23 +575,6 @@ TEST_F(CliTest, ReportRewrittenInPlaceWhereTheFolderTakesNoNewFile) {
     ::chmod(QFile::encodeName(folder).constData(), 0755);
 }
 
-// Whether the process has put its own handler in place for the signal, as the kernel
-// sees it.
-bool catches(qint64 pid, int signal) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:")) {
-            bool ok = false;
-            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-            return ok && (mask & (1ULL << (signal - 1))) != 0;
-        }
-    }
-    return false;
-}
-
 // Whether the process has the file open or mapped: it is reading it.
 bool isReading(qint64 pid, const QString& path) {
     const QString canonical = QFileInfo(path).canonicalFilePath();
@@ -603,17 +586,6 @@ bool isReading(qint64 pid, const QString& path) {
     }
     QFile maps(proc + "maps");
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(QFile::encodeName(canonical));
-}
-
-bool eventually(const std::function<bool()>& condition, int ms = 10000) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(2);  // between looks at /proc: the counter needs the CPU
-    }
-    return true;
 }
 
 // Signals end a run like closing the window: the earlier report stays, nothing is left
@@ -638,8 +610,9 @@ TEST_F(CliTest, SignalsCancelTheRun) {
         ASSERT_TRUE(process.waitForStarted());
         const qint64 pid = process.processId();
         // Mid-way: the handler is in place and the big file is being read.
-        ASSERT_TRUE(eventually(
-            [&] { return catches(pid, row.signal) && isReading(pid, dir.filePath("big.bin")); }));
+        ASSERT_TRUE(test::eventually([&] {
+            return test::catchesSignal(pid, row.signal) && isReading(pid, dir.filePath("big.bin"));
+        }));
         ::kill(static_cast<pid_t>(pid), row.signal);
         ASSERT_TRUE(process.waitForFinished(10000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +19,9 @@
 
 #include <signal.h>
 #include <sys/syscall.h>
+
+#include "tests/Eventually.h"
+#include "tests/SignalHandlers.h"
 
 namespace quorvane {
 namespace {
@@ -120,22 +122,6 @@ TEST(TerminationSignals, ExitStatusIsWhatAShellReports) {
 
 // ---- The window program ----
 
-// Whether the program has put its handler in place for the signal, as the kernel sees it.
-bool catches(qint64 pid, int signal) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:")) {
-            bool ok = false;
-            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-            return ok && (mask & (1ULL << (signal - 1))) != 0;
-        }
-    }
-    return false;
-}
-
 // Whether the program's main thread waits in poll(), as it does only once its event loop
 // runs: the window is up. The first field of /proc/<pid>/syscall is the number of the
 // system call a blocked thread is in.
@@ -152,17 +138,6 @@ bool waitsForEvents(qint64 pid) {
     }
 #endif
     return ok && number == SYS_ppoll;
-}
-
-bool eventually(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
@@ -209,9 +184,9 @@ TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
         program.start(QStringLiteral(QUORVANE_WINDOW_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
         const qint64 pid = program.processId();
-        ASSERT_TRUE(eventually([&] { return catches(pid, row.signal); }, 10000));
+        ASSERT_TRUE(test::eventually([&] { return test::catchesSignal(pid, row.signal); }));
         if (row.windowUp) {
-            ASSERT_TRUE(eventually([&] { return waitsForEvents(pid); }, 10000));
+            ASSERT_TRUE(test::eventually([&] { return waitsForEvents(pid); }));
         }
         ASSERT_EQ(::kill(static_cast<pid_t>(pid), row.signal), 0);
 
