@@ -15,7 +15,7 @@ QString keyPath(const QString& section, const QString& key) {
 
 }  // namespace
 
-SettingsStore::SettingsStore() = default;
+SettingsStore::SettingsStore(const Clock& clock) : clock_(clock) {}
 SettingsStore::~SettingsStore() = default;
 
 SettingsStore::Opened& SettingsStore::open(const QString& application) const {
@@ -23,12 +23,12 @@ SettingsStore::Opened& SettingsStore::open(const QString& application) const {
     if (!entry) {
         entry = std::make_shared<Opened>();
     }
-    constexpr qint64 kLookEveryMs = 20;
-    if (entry->settings && entry->sinceLooked.isValid() &&
-        entry->sinceLooked.elapsed() < kLookEveryMs) {
+    constexpr qint64 kLookEveryNs = 20'000'000;
+    const qint64 now = clock_.nowNs();
+    if (entry->settings && entry->lookedAtNs && now - *entry->lookedAtNs < kLookEveryNs) {
         return *entry;
     }
-    entry->sinceLooked.start();
+    entry->lookedAtNs = now;
     if (entry->settings) {
         // On Windows the store is the registry, which has no file to watch; QSettings
         // reads it live there.

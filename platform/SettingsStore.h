@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QString>
 
 #include <memory>
 #include <optional>
+
+#include "platform/Clock.h"
 
 class QSettings;
 class QVariant;
@@ -19,7 +20,8 @@ namespace quorvane {
 // unreadable or garbled store reads as defaults; nothing here throws.
 class SettingsStore {
 public:
-    SettingsStore();
+    // The clock times how long what was last found on disk is trusted.
+    explicit SettingsStore(const Clock& clock = SteadyClock::instance());
     ~SettingsStore();
 
     QString read(const QString& application, const QString& section, const QString& key,
@@ -48,11 +50,12 @@ private:
         std::unique_ptr<QSettings> settings;
         QDateTime modified;
         qint64 size = -1;
-        QElapsedTimer sinceLooked;
+        std::optional<qint64> lookedAtNs;
         // What reads found, by section/key; emptied whenever the store may have changed.
         QHash<QString, std::optional<QString>> found;
         quint64 generation = 0;
     };
+    const Clock& clock_;
     mutable QHash<QString, std::shared_ptr<Opened>> opened_;
 };
 

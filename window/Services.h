@@ -4,6 +4,7 @@
 
 namespace quorvane {
 
+class Clock;
 class DesktopOpener;
 class DriveList;
 class MessageBox;
@@ -20,6 +21,8 @@ struct Services {
     std::function<void(const char* handler)> trace;
     // What the download link opens its page with.
     DesktopOpener* opener = nullptr;
+    // What the settings store times its trust in what it last read by.
+    const Clock* clock = nullptr;
 };
 
 }  // namespace quorvane

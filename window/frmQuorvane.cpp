@@ -89,7 +89,9 @@ LetterCase letterCaseOf(int stored) {
 
 }  // namespace
 
-frmQuorvane::frmQuorvane(Services services, QWidget* parent) : QMainWindow(parent) {
+frmQuorvane::frmQuorvane(Services services, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(services.clock != nullptr ? *services.clock : SteadyClock::instance()) {
     // The link's message box has no parent window, unlike the window's own: the link gets
     // only what was passed in, and the real services where nothing was.
     linkServices_.opener = services.opener;

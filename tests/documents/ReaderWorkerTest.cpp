@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -28,6 +27,7 @@
 #include "documents/ContentSources.h"
 #include "platform/ReaderProcess.h"
 #include "platform/SystemError.h"
+#include "tests/Eventually.h"
 #include "tests/SanitizedBuild.h"
 
 namespace quorvane {
@@ -284,19 +284,14 @@ TEST_F(ReaderWorkerTest, TerminationSignalsEndTheCounterWhileAReaderIsStuck) {
                       {QStringLiteral("--document-text"), dir.path(), QStringLiteral("*.pdf")});
         ASSERT_TRUE(counter.waitForStarted());
         // Until the worker is there and stuck: it shows as a child of the counter.
-        QElapsedTimer waited;
-        waited.start();
         QString children;
-        while (waited.elapsed() < 10000 && children.isEmpty()) {
+        ASSERT_TRUE(test::eventually([&] {
             children = childrenOf(static_cast<pid_t>(counter.processId()));
-            QThread::msleep(5);
-        }
-        ASSERT_FALSE(children.isEmpty());
+            return !children.isEmpty();
+        }));
         const pid_t worker = children.section(u' ', 0, 0).toInt();
         // Stuck for sure once it has spun for a few clock ticks.
-        while (waited.elapsed() < 10000 && cpuTicks(worker) < 3) {
-            QThread::msleep(5);
-        }
+        ASSERT_TRUE(test::eventually([&] { return cpuTicks(worker) >= 3; }));
         QElapsedTimer sinceSignal;
         sinceSignal.start();
         ::kill(static_cast<pid_t>(counter.processId()), signal);

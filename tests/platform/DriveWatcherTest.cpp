@@ -1,5 +1,6 @@
 #include "platform/DriveList.h"
 #include "platform/DriveWatcher.h"
+#include "tests/PrivateMounts.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -98,10 +99,7 @@ TEST_F(DriveWatcherTest, FileStandingInForTheTableIsWatchedForWrites) {
 // The real table: a file system mounted and unmounted in a mount namespace of the test's
 // own, so that nothing outside sees it.
 TEST_F(DriveWatcherTest, KernelTellsOfEveryMount) {
-    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 ||
-        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-        GTEST_SKIP() << "mounting needs root";
-    }
+    QUORVANE_NEED_PRIVATE_MOUNTS();
     QTemporaryDir place;
     ASSERT_TRUE(place.isValid());
     DriveWatcher watcher;

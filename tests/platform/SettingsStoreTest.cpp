@@ -4,12 +4,16 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include "tests/ManualClock.h"
+
 #ifdef QUORVANE_POSIX_TESTS
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace quorvane {
@@ -42,7 +46,8 @@ protected:
     }
 
     QTemporaryDir config;
-    SettingsStore store;
+    test::ManualClock clock;
+    SettingsStore store{clock};
     mutable int copies = 0;
 };
 
@@ -116,7 +121,8 @@ TEST_F(SettingsStoreTest, WriteOverGarbageSucceedsAndReachesTheDisk) {
 }
 
 // The store stays open between reads, but a change made to its file by someone else is
-// read once a few milliseconds have passed.
+// read once a few milliseconds have passed, and not before: reading a value for every line
+// of a count must not reopen the file every time.
 // The generation tells a caller that keeps a value when to read it again.
 TEST_F(SettingsStoreTest, ChangesMadeOutsideAreSeen) {
     ASSERT_TRUE(store.write(app, "program", "OptCaseInteger", "2"));
@@ -124,10 +130,15 @@ TEST_F(SettingsStoreTest, ChangesMadeOutsideAreSeen) {
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "2");
     EXPECT_EQ(store.generation(app), written);  // reading changes nothing
     seed("[program]\nOptCaseInteger=3 \n");
-    QThread::msleep(30);
+    clock.advanceMs(19);
+    EXPECT_EQ(store.generation(app), written);
+    EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "2");
+    clock.advanceMs(1);
     const quint64 changed = store.generation(app);
     EXPECT_NE(changed, written);
     EXPECT_EQ(store.read(app, "program", "OptCaseInteger", ""), "3");
+    clock.advanceMs(1000);
+    EXPECT_EQ(store.generation(app), changed);  // looking again at an unchanged file
     ASSERT_TRUE(store.write(app, "program", "numberedlist", "1"));
     EXPECT_NE(store.generation(app), changed);  // our own writes too
 }
@@ -149,12 +160,36 @@ TEST_F(SettingsStoreTest, UnwritablePlacesFailWithoutCrashing) {
 
 // Permission bits that forbid reading: POSIX only.
 #ifdef QUORVANE_POSIX_TESTS
-TEST_F(SettingsStoreTest, UnreadableFileReadsAsDefaults) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not bind the superuser";
+// Permission bits do not bind the superuser: run as root, the test acts as nobody for the
+// while, and as root again after (the saved user stays root).
+class ActingAsNobody {
+public:
+    ActingAsNobody() : root_(::geteuid() == 0) {
+        if (root_) {
+            ok_ = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+        }
     }
+    ~ActingAsNobody() {
+        if (root_) {
+            [[maybe_unused]] const int ignored = ::seteuid(0) + ::setegid(0);
+        }
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool root_;
+    bool ok_ = true;
+};
+
+TEST_F(SettingsStoreTest, UnreadableFileReadsAsDefaults) {
     seed("[program]\nnumberedlist=1\n");
     ASSERT_TRUE(QFile::setPermissions(file(), QFileDevice::Permissions()));
+    // Everyone may reach the file; only its own bits stand in the way.
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadOther | QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(config.path(), open));
+    const ActingAsNobody nobody;
+    ASSERT_TRUE(nobody.ok()) << std::strerror(errno);
     EXPECT_EQ(store.read(app, "program", "numberedlist", "dflt"), "dflt");
     EXPECT_FALSE(store.write(app, "program", "numberedlist", "0"));
 }

@@ -6,32 +6,20 @@
 #include "platform/ProgramStarter.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 
+#include "tests/Eventually.h"
+
 namespace quorvane {
 namespace {
-
-// Started programs run detached: wait for their traces instead of for them.
-bool eventually(const std::function<bool()>& condition) {
-    QDeadlineTimer deadline(10000);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 TEST(CreationDates, RealMissingAndEmpty) {
     QTemporaryDir dir;
@@ -70,7 +58,7 @@ TEST_F(StarterTest, CommandLinesAreSplitAtBlanksQuotesGrouping) {
     for (const auto& row : rows) {
         EXPECT_EQ(starter.startCommandLine(row.line, 1), row.started) << qPrintable(row.line);
         for (const QString& name : row.created) {
-            EXPECT_TRUE(eventually([&] { return QFile::exists(dir.filePath(name)); }))
+            EXPECT_TRUE(test::eventually([&] { return QFile::exists(dir.filePath(name)); }))
                 << qPrintable(name);
         }
     }
@@ -78,7 +66,7 @@ TEST_F(StarterTest, CommandLinesAreSplitAtBlanksQuotesGrouping) {
 
 TEST_F(StarterTest, ProgramsGetTheirArgumentsAsTheyAre) {
     EXPECT_TRUE(starter.startProgram("touch", {path("a b;c")}));
-    EXPECT_TRUE(eventually([&] { return QFile::exists(path("a b;c")); }));
+    EXPECT_TRUE(test::eventually([&] { return QFile::exists(path("a b;c")); }));
     EXPECT_FALSE(starter.startProgram(QString(), {}));
     EXPECT_FALSE(starter.startProgram("/nonexistent/program", {}));
 }
@@ -98,7 +86,7 @@ TEST_F(StarterTest, EditorIsTheDesktopOpenerFoundOnPath) {
     qputenv("PATH", QFile::encodeName(path("bin")) + ":/usr/bin:/bin");
     const QString report = path("my folder/tallix.txt");
     EXPECT_TRUE(starter.startEditor(report));
-    EXPECT_TRUE(eventually([&] { return QFile::exists(path("bin/opened")); }));
+    EXPECT_TRUE(test::eventually([&] { return QFile::exists(path("bin/opened")); }));
     QFile opened(path("bin/opened"));
     ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(opened.readAll()), report);

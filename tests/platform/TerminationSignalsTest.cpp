@@ -7,7 +7,6 @@
 #include <QList>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +18,10 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/syscall.h>
+
+#include "tests/Eventually.h"
+#include "tests/SignalHandlers.h"
 
 namespace quorvane {
 namespace {
@@ -119,45 +122,38 @@ TEST(TerminationSignals, ExitStatusIsWhatAShellReports) {
 
 // ---- The window program ----
 
-// Whether the program has put its handler in place for the signal, as the kernel sees it.
-bool catches(qint64 pid, int signal) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) {
+// Whether the program's main thread waits in poll(), as it does only once its event loop
+// runs: the window is up. The first field of /proc/<pid>/syscall is the number of the
+// system call a blocked thread is in.
+bool waitsForEvents(qint64 pid) {
+    QFile syscall(QStringLiteral("/proc/%1/syscall").arg(pid));
+    if (!syscall.open(QIODevice::ReadOnly)) {
         return false;
     }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("SigCgt:")) {
-            bool ok = false;
-            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
-            return ok && (mask & (1ULL << (signal - 1))) != 0;
-        }
+    bool ok = false;
+    const long number = syscall.readAll().split(' ').value(0).toLong(&ok);
+#if defined(SYS_poll)
+    if (ok && number == SYS_poll) {
+        return true;
     }
-    return false;
-}
-
-bool eventually(const std::function<bool()>& condition, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(5);
-    }
-    return true;
+#endif
+    return ok && number == SYS_ppoll;
 }
 
 TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
-    if (!QFile::exists(QStringLiteral("/proc/self/status"))) {
-        GTEST_SKIP() << "needs /proc to see when the program is ready for signals";
+    if (!QFile::exists(QStringLiteral("/proc/self/status")) ||
+        !QFile::exists(QStringLiteral("/proc/self/syscall"))) {
+        GTEST_SKIP() << "needs /proc/<pid>/status and /proc/<pid>/syscall to see when the "
+                        "program is ready for signals";
     }
     const struct {
         int signal;
-        int waitMs;  // 0: as soon as the handler is in place, before the window is up
-    } rows[] = {{SIGTERM, 0}, {SIGTERM, 300}, {SIGINT, 300}, {SIGHUP, 300}};
+        bool windowUp;  // false: as soon as the handler is in place, before the window is up
+    } rows[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}};
     const QByteArray report("1. earlier (3 Words)\r\n\r\nTotal Words: 3\r\n");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.signal);
-        SCOPED_TRACE(row.waitMs);
+        SCOPED_TRACE(row.windowUp ? "window up" : "handler in place");
         QTemporaryDir dir;
         QDir root(dir.path());
         ASSERT_TRUE(root.mkpath("config/Harvex") && root.mkpath("home") && root.mkpath("words"));
@@ -188,8 +184,10 @@ TEST(WindowProgram, EndsOnATerminationSignalLeavingTheReportAlone) {
         program.start(QStringLiteral(QUORVANE_WINDOW_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
         const qint64 pid = program.processId();
-        ASSERT_TRUE(eventually([&] { return catches(pid, row.signal); }, 10000));
-        QThread::msleep(row.waitMs);
+        ASSERT_TRUE(test::eventually([&] { return test::catchesSignal(pid, row.signal); }));
+        if (row.windowUp) {
+            ASSERT_TRUE(test::eventually([&] { return waitsForEvents(pid); }));
+        }
         ASSERT_EQ(::kill(static_cast<pid_t>(pid), row.signal), 0);
 
         const bool ended = program.waitForFinished(5000);

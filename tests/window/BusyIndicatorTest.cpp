@@ -140,7 +140,9 @@ void BusyIndicatorTest::timerDrivesTheSweepOnlyWhileRunning() {
     const QString idle = "No count is running";
     QCOMPARE(rig.Timer1.interval(), 10);
     QCOMPARE(rig.picstatus->accessibleDescription(), idle);
-    QTest::qWait(50);
+    // Only the timer moves the block: stopped, nothing ticks however long events run.
+    QVERIFY(!rig.Timer1.isActive());
+    QCoreApplication::processEvents();
     QCOMPARE(int(rig.indicator.statuscountplus), 0);
     rig.indicator.startstatus();
     QCOMPARE(rig.picstatus->accessibleDescription(), QString("A count is running"));
@@ -148,7 +150,8 @@ void BusyIndicatorTest::timerDrivesTheSweepOnlyWhileRunning() {
     rig.indicator.endstatus();
     QCOMPARE(rig.picstatus->accessibleDescription(), idle);
     const short stoppedAt = rig.indicator.statuscountplus;
-    QTest::qWait(50);
+    QVERIFY(!rig.Timer1.isActive());
+    QCoreApplication::processEvents();
     QCOMPARE(rig.indicator.statuscountplus, stoppedAt);
 }
 

@@ -14,10 +14,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QtTest>
@@ -33,6 +33,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramStarter.h"
 #include "platform/SystemError.h"
+#include "tests/ManualClock.h"
 #include "window/DirListBox.h"
 #include "window/DriveListBox.h"
 #include "window/FileListBox.h"
@@ -138,7 +139,8 @@ struct Rig {
         }
         QDir::setCurrent(at("A/start"));
         Services services{&messages, &starter, &drives,
-                          [this](const char* handler) { trace << handler; }, &opener};
+                          [this](const char* handler) { trace << handler; }, &opener,
+                          &clock};
         window = std::make_unique<frmQuorvane>(services);
         QObject::connect(File1(), &FileListBox::refreshed, [this] {
             listings << File1()->pattern() + ":" + File1()->names().join(',');
@@ -199,6 +201,9 @@ struct Rig {
     RecordingStarter starter;
     RecordingOpener opener;
     TwoDrives drives;
+    // Stands still: the window sees a change made to its store by another program only
+    // once a test moves it on.
+    test::ManualClock clock;
     QStringList trace;
     QStringList listings;
     std::unique_ptr<frmQuorvane> window;
@@ -738,7 +743,7 @@ void frmQuorvaneTest::letterCaseChangedDuringARun() {
             QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
             store.setValue("program/OptCaseInteger", "1");
             store.sync();
-            QThread::msleep(30);  // longer than the window trusts what it last found
+            rig.clock.advanceMs(1000);  // longer than the window trusts what it last found
         } else {
             control<QAbstractButton>(w, "optcase_1")->click();
         }
@@ -969,6 +974,8 @@ void frmQuorvaneTest::link() {
     QCOMPARE(link->look(), LinkLabel::Look::Hover);
 }
 
+// The captions are the words the user's guide sends people looking for, trailing blanks
+// and all: they stay literal here. Whether each fits its control is captionsFit's.
 void frmQuorvaneTest::captions_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
@@ -1040,9 +1047,12 @@ void frmQuorvaneTest::layout() {
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
 
-    if (w.logicalDpiX() == 96) {
-        QCOMPARE(w.centralWidget()->size(), QSize(702, 387));
-    }
+    // The form is 10530 by 5805 twips, whatever the density of the screen: 1440 to an inch.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    QVERIFY(screen != nullptr);
+    const double pixelsPerTwip = screen->logicalDotsPerInch() / 1440.0;
+    QCOMPARE(w.centralWidget()->size(),
+             QSize(qRound(10530 * pixelsPerTwip), qRound(5805 * pixelsPerTwip)));
     QCOMPARE(w.centralWidget()->size(), QSize(w.px(10530), w.px(5805)));
     QCOMPARE(w.minimumSize(), w.maximumSize());
     QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
