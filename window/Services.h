@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <functional>
 
 namespace quorvane {
@@ -23,6 +25,9 @@ struct Services {
     DesktopOpener* opener = nullptr;
     // What the settings store times its trust in what it last read by.
     const Clock* clock = nullptr;
+    // Told, during a count, how many listed files the run has gone through, each one's
+    // report line built; lets tests act at a known point of a run rather than a moment.
+    std::function<void(qint64 filesDone)> countProgress;
 };
 
 }  // namespace quorvane

@@ -113,6 +113,7 @@ frmQuorvane::frmQuorvane(Services services, QWidget* parent)
     starter_ = services.starter;
     drives_ = services.drives;
     trace_ = std::move(services.trace);
+    countProgress_ = std::move(services.countProgress);
 
     ui_ = std::make_unique<frmQuorvaneUi>(*drives_);
     ui_->setupUi(this);
@@ -403,6 +404,10 @@ void frmQuorvane::cmdcountwords_Click() {
         parts.makeSource = contentSourceFactory(ui_->mnudocumenttext->isChecked());
         CountJob job(std::move(request), parts);
         job.setYieldCallback([] { EventLoop::yield(); });
+        if (countProgress_) {
+            job.setProgressCallback(
+                [this](const CountProgress& progress) { countProgress_(progress.filesDone); });
+        }
         job_ = &job;
         result = job.run();
         job_ = nullptr;

@@ -132,6 +132,7 @@ private:
     bool closed_ = false;
     std::optional<CountResult> lastCountResult_;
     std::function<void(const char*)> trace_;
+    std::function<void(qint64)> countProgress_;
 };
 
 }  // namespace quorvane

@@ -140,7 +140,11 @@ struct Rig {
         QDir::setCurrent(at("A/start"));
         Services services{&messages, &starter, &drives,
                           [this](const char* handler) { trace << handler; }, &opener,
-                          &clock};
+                          &clock, [this](qint64 filesDone) {
+                              if (onCountProgress) {
+                                  onCountProgress(filesDone);
+                              }
+                          }};
         window = std::make_unique<frmQuorvane>(services);
         QObject::connect(File1(), &FileListBox::refreshed, [this] {
             listings << File1()->pattern() + ":" + File1()->names().join(',');
@@ -206,6 +210,7 @@ struct Rig {
     test::ManualClock clock;
     QStringList trace;
     QStringList listings;
+    std::function<void(qint64 filesDone)> onCountProgress;
     std::unique_ptr<frmQuorvane> window;
 };
 
@@ -731,14 +736,19 @@ void frmQuorvaneTest::letterCaseChangedDuringARun_data() {
     QTest::newRow("by another program") << true;
 }
 
-// The letter case is read afresh for every line: a change made while the count yields
-// after its first file reaches the second line.
+// The letter case is read afresh for every line: a change made once the first line is
+// built reaches the second.
 void frmQuorvaneTest::letterCaseChangedDuringARun() {
     QFETCH(bool, outside);
     Rig rig;
     frmQuorvane& w = *rig.window;
     QVERIFY(rig.openRunFolder());
-    QTimer::singleShot(0, &w, [&] {
+    bool changed = false;
+    rig.onCountProgress = [&](qint64 filesDone) {
+        if (filesDone != 1 || changed) {
+            return;
+        }
+        changed = true;
         if (outside) {
             QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Harvex", "Harvex");
             store.setValue("program/OptCaseInteger", "1");
@@ -747,7 +757,7 @@ void frmQuorvaneTest::letterCaseChangedDuringARun() {
         } else {
             control<QAbstractButton>(w, "optcase_1")->click();
         }
-    });
+    };
     rig.cmdcountwords()->click();
     QCOMPARE(readFile(rig.at("A/run/tallix.txt")),
              QByteArray("a.doc (2 Words)\r\nB_C-D.TXT (3 WORDS)\r\n\r\nTotal Words: 5\r\n"));
