@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "count/BlockScan.h"
+#include "count/ScannerChoice.h"
 
 namespace quorvane {
 
@@ -398,37 +399,22 @@ __attribute__((target("avx512f,avx512bw,popcnt"), flatten)) std::size_t scanAvx5
 }
 #endif
 
-ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
-    switch (scanner) {
-        case WordCounter::Scanner::Portable:
-            break;
-        case WordCounter::Scanner::Sse2:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            __builtin_cpu_init();
-            if (__builtin_cpu_supports("popcnt")) {
-                return scanSse2Popcnt;
-            }
-#endif
+// The Unicode rule's block loop on each instruction set; AVX-512 VBMI adds nothing it uses.
+struct UnicodeScanners {
+    static ScanBlocks portable() noexcept { return scanPortable; }
 #ifdef QUORVANE_HAVE_SSE2
-            return scanSse2;
-#else
-            break;
+    static ScanBlocks sse2() noexcept { return scanSse2; }
 #endif
-        case WordCounter::Scanner::Avx2:
 #ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return scanAvx2;
-#else
-            break;
+    static ScanBlocks sse2Popcnt() noexcept { return scanSse2Popcnt; }
+    static ScanBlocks avx2() noexcept { return scanAvx2; }
+    static ScanBlocks avx512() noexcept { return scanAvx512; }
+    static ScanBlocks avx512Vbmi() noexcept { return scanAvx512; }
 #endif
-        case WordCounter::Scanner::Avx512:
-        case WordCounter::Scanner::Avx512Vbmi:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return scanAvx512;
-#else
-            break;
-#endif
-    }
-    return scanPortable;
+};
+
+ScanBlocks scannerFor(WordCounter::Scanner scanner) noexcept {
+    return chooseScanner<UnicodeScanners>(scanner);
 }
 
 struct ByteOrderMark {
@@ -469,38 +455,47 @@ qint64 UnicodeWordCounter::partStartIn(const char* bytes, std::size_t size, qint
     const Encoding encoding =
         markedEncoding(reinterpret_cast<const unsigned char*>(head),
                        static_cast<int>(std::min<std::size_t>(headSize, 4)), true, markSize);
-    // The space code unit of each encoding, and its size.
-    const char* space = " ";
+    // Where in a code unit of each encoding its low byte lies, and the unit's size. A part
+    // may begin after a space or a line feed: both are white space under this rule, and
+    // text without spaces (Chinese, Japanese) still has line ends.
     std::size_t unit = 1;
+    std::size_t low = 0;
     switch (encoding) {
         case Encoding::Utf16LE:
-            space = " \0";
             unit = 2;
             break;
         case Encoding::Utf16BE:
-            space = "\0 ";
             unit = 2;
+            low = 1;
             break;
         case Encoding::Utf32LE:
-            space = " \0\0\0";
             unit = 4;
             break;
         case Encoding::Utf32BE:
-            space = "\0\0\0 ";
             unit = 4;
+            low = 3;
             break;
         default:
             break;
     }
+    const auto isBreak = [&](const char* u) {
+        if (u[low] != ' ' && u[low] != '\n') {
+            return false;
+        }
+        for (std::size_t k = 0; k < unit; ++k) {
+            if (k != low && u[k] != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
     // The first whole unit at or after `offset`.
     std::size_t at =
         static_cast<std::size_t>((unit - static_cast<std::size_t>(offset) % unit) % unit);
     for (; at + unit <= size; at += unit) {
-        if (std::memcmp(bytes + at, space, unit) == 0) {
-            // Never inside the mark: a part starts after it.
-            if (offset + static_cast<qint64>(at) >= markSize) {
-                return static_cast<qint64>(at + unit);
-            }
+        // Never inside the mark: a part starts after it.
+        if (isBreak(bytes + at) && offset + static_cast<qint64>(at) >= markSize) {
+            return static_cast<qint64>(at + unit);
         }
     }
     return -1;

@@ -35,7 +35,7 @@ public:
                                            WordCounter::Scanner scanner) noexcept;
     static UnicodeWordCounter forLaterPart(const char* head, std::size_t headSize) noexcept;
     // Where in `bytes`, which lie at `offset` in a file beginning with `head`, a part may
-    // start: right after a space character, one whole code unit from the file's start.
+    // start: right after a space or a line feed, one whole code unit from the file's start.
     // -1 where there is none.
     static qint64 partStartIn(const char* bytes, std::size_t size, qint64 offset, const char* head,
                               std::size_t headSize) noexcept;

@@ -1,6 +1,7 @@
 #include "count/WordCounter.h"
 
 #include "count/BlockScan.h"
+#include "count/ScannerChoice.h"
 #include "count/TextFilter.h"
 
 #include <array>
@@ -254,42 +255,30 @@ bool cpuHas(WordCounter::Scanner scanner) noexcept {
     return false;
 }
 
-ScanPair scannerFor(WordCounter::Scanner scanner) noexcept {
-    switch (scanner) {
-        case WordCounter::Scanner::Portable:
-            break;
-        case WordCounter::Scanner::Sse2:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            __builtin_cpu_init();
-            if (__builtin_cpu_supports("popcnt")) {
-                return {scanBlocksSse2Popcnt<false>, scanBlocksSse2Popcnt<true>, false};
-            }
-#endif
-#ifdef QUORVANE_HAVE_SSE2
-            return {scanBlocksSse2<false>, scanBlocksSse2<true>, false};
-#else
-            break;
-#endif
-        case WordCounter::Scanner::Avx2:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx2<false>, scanBlocksAvx2<true>, false};
-#else
-            break;
-#endif
-        case WordCounter::Scanner::Avx512:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx512<false>, scanBlocksAvx512<true>, true};
-#else
-            break;
-#endif
-        case WordCounter::Scanner::Avx512Vbmi:
-#ifdef QUORVANE_HAVE_WIDE_VECTORS
-            return {scanBlocksAvx512Vbmi<false>, scanBlocksAvx512Vbmi<true>, true};
-#else
-            break;
-#endif
+// The classic rule's block loops, plain and with the "CJ$" search, on each instruction set.
+struct ClassicScanners {
+    static ScanPair portable() noexcept {
+        return {scanBlocksPortable<false>, scanBlocksPortable<true>, false};
     }
-    return {scanBlocksPortable<false>, scanBlocksPortable<true>, false};
+#ifdef QUORVANE_HAVE_SSE2
+    static ScanPair sse2() noexcept { return {scanBlocksSse2<false>, scanBlocksSse2<true>, false}; }
+#endif
+#ifdef QUORVANE_HAVE_WIDE_VECTORS
+    static ScanPair sse2Popcnt() noexcept {
+        return {scanBlocksSse2Popcnt<false>, scanBlocksSse2Popcnt<true>, false};
+    }
+    static ScanPair avx2() noexcept { return {scanBlocksAvx2<false>, scanBlocksAvx2<true>, false}; }
+    static ScanPair avx512() noexcept {
+        return {scanBlocksAvx512<false>, scanBlocksAvx512<true>, true};
+    }
+    static ScanPair avx512Vbmi() noexcept {
+        return {scanBlocksAvx512Vbmi<false>, scanBlocksAvx512Vbmi<true>, true};
+    }
+#endif
+};
+
+ScanPair scannerFor(WordCounter::Scanner scanner) noexcept {
+    return chooseScanner<ClassicScanners>(scanner);
 }
 
 WordCounter::Scanner bestScanner() noexcept {

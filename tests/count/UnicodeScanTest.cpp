@@ -102,7 +102,10 @@ const MarkedForm kMarked[] = {
 // The reference count of bytes without a mark: UTF-8 when Qt finds no error, else
 // Windows-1252. Empty where this Qt has no Windows-1252 decoder.
 std::optional<qint64> referenceUnmarked(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    // Stateless: a character cut short at the end is an error, as it is to the counter,
+    // not a start kept for input that never comes.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError()) {
         return referenceWords(text.toUcs4());
@@ -214,7 +217,8 @@ std::vector<Form> formsOf(const QByteArray& text) {
     if (unmarked) {
         forms.push_back({text, *unmarked});
     }
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                    QStringConverter::Flag::Stateless);
     const QString decoded = utf8.decode(text);
     if (utf8.hasError()) {
         return forms;
