@@ -126,6 +126,64 @@ QByteArray nameOf(const QByteArray& path) {
     return path.mid(path.lastIndexOf('/') + 1);
 }
 
+// What the report's path names now, in `info` where it `exists`. The program's own report
+// is never written through a link; a link the user named leads to the report, and
+// `native` becomes what it leads to. Gives the reason when the path cannot be the report.
+QString lookAtReportPath(ReportFile::Target target, QByteArray& native, struct stat& info,
+                         bool& exists) {
+    exists = false;
+    if (native.isEmpty()) {
+        return SystemError::text(ENOENT);
+    }
+    exists = ::lstat(native.constData(), &info) == 0;
+    if (!exists && errno != ENOENT) {
+        return SystemError::text(errno);
+    }
+    if (exists && S_ISLNK(info.st_mode)) {
+        if (target == ReportFile::Target::ProgramReport) {
+            return QStringLiteral("%1 is a symbolic link")
+                .arg(FileName::display(FileName::fromNative(nameOf(native))));
+        }
+        char resolved[PATH_MAX];
+        if (::realpath(native.constData(), resolved) == nullptr) {
+            return SystemError::text(errno);
+        }
+        native = resolved;
+        exists = ::stat(native.constData(), &info) == 0;
+        if (!exists) {
+            return SystemError::text(errno);
+        }
+    }
+    return QString();
+}
+
+// Opens, in the report's folder, the file the report is written to until it is complete:
+// unnamed where the file system allows, so that nothing is left behind whatever ends the
+// program, else under a hidden temporary name. `fd` is -1 when neither could be made;
+// gives the reason then.
+int openTemporary(int folderFd, const QByteArray& reportName, int& fd, bool& unnamed,
+                  QByteArray& temporaryName) {
+    // 0666 less the umask, as for any new file; an earlier report's bits are set after.
+    constexpr mode_t kNewFileMode = 0666;
+#ifdef O_TMPFILE
+    fd = ::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
+    unnamed = fd >= 0;
+#endif
+    int createError = errno;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        // Hidden, so that a temporary file left by a crash is never counted as a file.
+        temporaryName = '.' + reportName + '.' +
+                        QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::openat(folderFd, temporaryName.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+        createError = errno;
+        if (fd < 0 && createError != EEXIST) {
+            break;
+        }
+    }
+    return createError;
+}
+
 }  // namespace
 
 struct ReportFile::State {
@@ -178,29 +236,11 @@ bool ReportFile::create() {
     }
 
     QByteArray native = FileName::toNative(path_);
-    if (native.isEmpty()) {
-        return fail(SystemError::text(ENOENT));
-    }
     struct stat info;
-    bool exists = ::lstat(native.constData(), &info) == 0;
-    if (!exists && errno != ENOENT) {
-        return fail(SystemError::text(errno));
-    }
-    if (exists && S_ISLNK(info.st_mode)) {
-        if (target_ == Target::ProgramReport) {
-            return fail(QStringLiteral("%1 is a symbolic link")
-                            .arg(FileName::display(FileName::fromNative(nameOf(native)))));
-        }
-        // The user named the link: what it leads to is the report.
-        char resolved[PATH_MAX];
-        if (::realpath(native.constData(), resolved) == nullptr) {
-            return fail(SystemError::text(errno));
-        }
-        native = resolved;
-        exists = ::stat(native.constData(), &info) == 0;
-        if (!exists) {
-            return fail(SystemError::text(errno));
-        }
+    bool exists = false;
+    const QString refused = lookAtReportPath(target_, native, info, exists);
+    if (!refused.isEmpty()) {
+        return fail(refused);
     }
     if (exists && S_ISDIR(info.st_mode)) {
         return fail(SystemError::text(EISDIR));
@@ -219,25 +259,7 @@ bool ReportFile::create() {
     if (s.folderFd < 0) {
         return fail(SystemError::text(errno));
     }
-    // 0666 less the umask, as for any new file; an earlier report's bits are set below.
-    constexpr mode_t kNewFileMode = 0666;
-#ifdef O_TMPFILE
-    // Unnamed until it is complete: nothing is left behind whatever ends the program.
-    s.fd = ::openat(s.folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
-    s.unnamed = s.fd >= 0;
-#endif
-    int createError = errno;
-    for (int attempt = 0; s.fd < 0 && attempt < 100; ++attempt) {
-        // Hidden, so that a temporary file left by a crash is never counted as a file.
-        s.temporaryName = '.' + s.name + '.' +
-                          QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        s.fd = ::openat(s.folderFd, s.temporaryName.constData(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
-        createError = errno;
-        if (s.fd < 0 && createError != EEXIST) {
-            break;
-        }
-    }
+    const int createError = openTemporary(s.folderFd, s.name, s.fd, s.unnamed, s.temporaryName);
     if (s.fd < 0) {
         s.temporaryName.clear();
         // A folder that takes no new file may still hold a report the user may rewrite.
