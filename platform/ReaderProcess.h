@@ -86,7 +86,7 @@ public:
     static bool receive(qintptr& handle, QString& name);
     static bool sendText(const char* text, qsizetype size);
     // The end of the text, with what the reader found out about the document.
-    static bool sendEnd(ContentNotes notes);
+    static bool sendEnd(ContentNotes notes = {});
     static bool sendAsBytes();
     static bool sendFailed(const QString& reason);
     static bool sendOutOfMemory();
