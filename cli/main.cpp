@@ -12,6 +12,7 @@
 #include "cli/CliHost.h"
 #include "count/CountJob.h"
 #include "count/CsvReportFormat.h"
+#include "count/FileWarnings.h"
 #include "count/JsonReportFormat.h"
 #include "documents/ContentSources.h"
 #include "platform/Console.h"
@@ -78,6 +79,7 @@ struct CliOptions {
     int timeoutSeconds = ReaderLimits::kDefaultTimeoutSeconds;
     bool recursive = false;
     bool showYieldGap = false;
+    bool quiet = false;  // no warnings on standard error
     int threads = 0;  // 0: one per core
     bool outputNamed = false;
     QString output;  // --output's FILE; "-" for standard output
@@ -158,6 +160,10 @@ private:
         QStringLiteral("recursive"),
         QStringLiteral("Count the files of every subfolder too, named by their path from "
                        "FOLDER; hidden folders and links to folders are left out.")};
+    const QCommandLineOption quiet_{
+        QStringLiteral("quiet"),
+        QStringLiteral("Keep warnings about counted files (text in UTF-16, a binary file, a "
+                       "PDF without text) off standard error; a JSON report still has them.")};
     QCommandLineOption yieldGap_{QStringLiteral("report-yield-gap"),
                                  QStringLiteral("Print the longest time between two yields.")};
     // For measuring: how many threads count (default one per core).
@@ -177,7 +183,7 @@ CommandLine::CommandLine() {
     parser_.addOption(threadCount_);
     parser_.addOptions({numbered_, dateCreated_, removeExtension_, underscores_, hyphens_,
                         letterCase_, output_, format_, rule_, documentText_, documentTimeout_,
-                        recursive_, yieldGap_});
+                        recursive_, quiet_, yieldGap_});
     parser_.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
     parser_.addPositionalArgument(QStringLiteral("PATTERN"),
                                   QStringLiteral("Files to count, such as \"*.txt\" or "
@@ -211,6 +217,7 @@ std::optional<CliOptions> CommandLine::read(const QStringList& arguments, int& e
     options.documentText = parser_.isSet(documentText_);
     options.recursive = parser_.isSet(recursive_);
     options.showYieldGap = parser_.isSet(yieldGap_);
+    options.quiet = parser_.isSet(quiet_);
     options.threads = qMax(0, parser_.value(threadCount_).toInt());
     options.outputNamed = parser_.isSet(output_);
     options.output = parser_.value(output_);
@@ -354,6 +361,15 @@ std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options, const QStrin
     return nullptr;
 }
 
+// Files that were counted but may not count as their owner expects, in list order.
+void printWarnings(const QList<Warned>& warned) {
+    for (const Warned& file : warned) {
+        for (const QString& text : warningTexts(file.warnings)) {
+            printError(QStringLiteral("warning: %1: %2").arg(FileName::display(file.name), text));
+        }
+    }
+}
+
 // What the run's end says on standard error, and the exit status it ends with.
 int reportOutcome(const CountResult& result, const CliOptions& options, const Listed& listed) {
     if (result.outcome == CountResult::Outcome::Cancelled) {
@@ -367,6 +383,9 @@ int reportOutcome(const CountResult& result, const CliOptions& options, const Li
                        : QStringLiteral("The report \"%1\" could not be written: %2")
                              .arg(FileName::display(result.reportPath), result.reason));
         return kReportNotWritten;
+    }
+    if (!options.quiet) {
+        printWarnings(result.warned);
     }
     for (const FolderProblem& subfolder : listed.listing.unreadable) {
         printError(QStringLiteral("not listed: %1: %2")

@@ -124,7 +124,7 @@ bool CountJob::addResult(qint64 index, const QString& entryPath, const FileResul
         case FileResult::Outcome::Counted:
             break;
     }
-    if (!addEntry(index, entryPath, file.words, format, result)) {
+    if (!addEntry(index, entryPath, file, format, result)) {
         result.outcome = CountResult::Outcome::ReportFailed;
         result.reason = format.errorString();
         return false;
@@ -132,21 +132,25 @@ bool CountJob::addResult(qint64 index, const QString& entryPath, const FileResul
     return true;
 }
 
-bool CountJob::addEntry(qint64 index, const QString& entryPath, qint64 words,
+bool CountJob::addEntry(qint64 index, const QString& entryPath, const FileResult& file,
                         ReportFormat& format, CountResult& result) {
     ReportEntry entry;
     entry.index = index;
     entry.name = entryPath.mid(entryPath.lastIndexOf(u'/') + 1);
     entry.relativePath = entryPath;
-    entry.words = words;
+    entry.words = file.words;
+    entry.warnings = file.warnings;
     if (request_.dateCreated && format.needsCreated()) {
         entry.created = request_.dateCreated(Paths::join(request_.folder, entryPath));
     }
     if (!format.entry(entry)) {
         return false;
     }
-    result.total += words;
+    result.total += file.words;
     ++result.filesCounted;
+    if (file.warnings) {
+        result.warned.append({entryPath, file.warnings});
+    }
     if (request_.keepEntries) {
         result.counted.append(entry);
     }

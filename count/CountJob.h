@@ -49,6 +49,7 @@ struct CountResult {
     qint64 filesCounted = 0;
     QList<ReportEntry> counted;   // every line of the report, in order, when asked to keep them
     QList<NotCounted> notCounted;  // listed files that could not be opened or read
+    QList<Warned> warned;          // counted files with warnings, in list order
     QString reason;                // for ReportFailed: the system's reason
 };
 
@@ -124,8 +125,8 @@ private:
     bool addResult(qint64 index, const QString& entryPath, const FileResult& file,
                    ReportFormat& format, CountResult& result);
     // Builds and writes the line of one counted file; false when the report failed.
-    bool addEntry(qint64 index, const QString& entryPath, qint64 words, ReportFormat& format,
-                  CountResult& result);
+    bool addEntry(qint64 index, const QString& entryPath, const FileResult& file,
+                  ReportFormat& format, CountResult& result);
     void yieldNow();
     // Inside a file: yields when the interval is up; false once the job is cancelled.
     bool takeTurnInFile();

@@ -18,6 +18,21 @@ QString changedWhileCounted() {
     return QStringLiteral("the file changed while it was counted");
 }
 
+// Looks at the first bytes of a mapped file through `count`, inside visit(), where a file
+// that shrank under them is a failure rather than a fault; false when it shrank.
+bool lookAtMappedHead(const FileCount& count, MappedBytes& bytes, qint64 size,
+                      FileWarnings& warnings) {
+    struct Look {
+        const FileCount* count;
+        FileWarnings* warnings;
+    } look{&count, &warnings};
+    const MappedBytes::Take take = [](void* context, const char* data, std::size_t got) {
+        const Look* look = static_cast<Look*>(context);
+        *look->warnings = look->count->warningsAt(QByteArrayView(data, qsizetype(got)));
+    };
+    return bytes.visit(0, qMin<qint64>(size, kWarningHeadSize), take, &look);
+}
+
 FileResult withOutcome(FileResult::Outcome outcome, const QString& reason = QString()) {
     FileResult result;
     result.outcome = outcome;
@@ -62,10 +77,11 @@ std::optional<FileResult> FileCount::open(ContentSource& source, const QString& 
 
 FileResult FileCount::countOpened(ContentSource& source) {
     RuleCounter counter(rule_);
+    FileWarnings warnings;
     // The size the file had when it was opened, mapped; anything it has gained since is
     // read after it, as a file that grows is read to its new end.
     const Mapped mapped = reading_ == Reading::MapLongStretches && source.canReadAt()
-                              ? feedMapped(source, 0, source.size(), counter)
+                              ? feedMapped(source, 0, source.size(), counter, &warnings)
                               : Mapped::NotMapped;
     FileResult result;
     if (mapped == Mapped::Shrank) {
@@ -73,13 +89,22 @@ FileResult FileCount::countOpened(ContentSource& source) {
     } else if (mapped == Mapped::Cancelled) {
         result = withOutcome(FileResult::Outcome::Cancelled);
     } else {
-        result = readToEnd(source, mapped == Mapped::Fed ? source.size() : -1, counter);
+        const bool fed = mapped == Mapped::Fed;
+        result = readToEnd(source, fed ? source.size() : -1, counter, fed ? nullptr : &warnings);
+    }
+    if (result.outcome == FileResult::Outcome::Counted) {
+        result.warnings = warnings | warningsFor(source.notes());
     }
     source.close();
     return result;
 }
 
-FileResult FileCount::readToEnd(ContentSource& source, qint64 position, RuleCounter& counter) {
+FileWarnings FileCount::warningsAt(QByteArrayView head) const {
+    return rule_ == WordRule::Classic ? warningsFor(head) : FileWarnings();
+}
+
+FileResult FileCount::readToEnd(ContentSource& source, qint64 position, RuleCounter& counter,
+                                FileWarnings* head) {
     for (;;) {
         QString error;
         const qint64 got = position >= 0 ? source.readAt(position, buffer_, kBufferSize, error)
@@ -98,6 +123,10 @@ FileResult FileCount::readToEnd(ContentSource& source, qint64 position, RuleCoun
             FileResult result;
             result.words = counter.count();
             return result;
+        }
+        if (head != nullptr) {
+            *head = warningsAt(QByteArrayView(buffer_, got));
+            head = nullptr;
         }
         counter.feed(buffer_, static_cast<std::size_t>(got));
         if (position >= 0) {
@@ -149,13 +178,16 @@ FileCount::PartOutcome FileCount::feedPart(ContentSource& source, qint64 from, q
 
 // Feeds the bytes [from, to) of an open plain file straight from the mapped file.
 FileCount::Mapped FileCount::feedMapped(ContentSource& source, qint64 from, qint64 to,
-                                        RuleCounter& counter) {
+                                        RuleCounter& counter, FileWarnings* head) {
     if (to - from < kMapFrom) {
         return Mapped::NotMapped;
     }
     const std::unique_ptr<MappedBytes> bytes = source.mapAt(from, to - from);
     if (!bytes) {
         return Mapped::NotMapped;
+    }
+    if (head != nullptr && from == 0 && !lookAtMappedHead(*this, *bytes, to, *head)) {
+        return Mapped::Shrank;
     }
     const MappedBytes::Take take = [](void* context, const char* data, std::size_t size) {
         static_cast<RuleCounter*>(context)->feed(data, size);

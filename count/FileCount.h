@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "count/FileWarnings.h"
 #include "count/RuleCounter.h"
 #include "count/WordRule.h"
 #include "platform/ContentSource.h"
@@ -19,6 +20,7 @@ struct FileResult {
     Outcome outcome = Outcome::Counted;
     qint64 words = 0;
     QString reason;  // for Unreadable
+    FileWarnings warnings;  // for Counted
 };
 
 // Counts one file, whole or one part of it, by one word rule: reads it (or maps its long
@@ -54,6 +56,10 @@ public:
     PartOutcome feedPart(ContentSource& source, qint64 from, qint64 to, RuleCounter& counter,
                          QString& error);
 
+    // What the first bytes of a file say of it, under this count's rule; only a rule that
+    // reads bytes as they are has anything to warn of.
+    FileWarnings warningsAt(QByteArrayView head) const;
+
     // The read buffer, on a cache line, for callers that look at an open file themselves.
     char* buffer() const { return buffer_; }
     // Large enough that a read costs little next to counting it, small enough that memory
@@ -63,9 +69,13 @@ public:
 
 private:
     enum class Mapped { NotMapped, Fed, Shrank, Cancelled };
-    Mapped feedMapped(ContentSource& source, qint64 from, qint64 to, RuleCounter& counter);
-    // Reads on from `position` by offset, or where read() stands when it is -1.
-    FileResult readToEnd(ContentSource& source, qint64 position, RuleCounter& counter);
+    // With `head`, a stretch from the file's start also has its first bytes looked at.
+    Mapped feedMapped(ContentSource& source, qint64 from, qint64 to, RuleCounter& counter,
+                      FileWarnings* head = nullptr);
+    // Reads on from `position` by offset, or where read() stands when it is -1. With
+    // `head`, the first bytes read are looked at.
+    FileResult readToEnd(ContentSource& source, qint64 position, RuleCounter& counter,
+                         FileWarnings* head);
 
     WordRule rule_;
     Reading reading_;

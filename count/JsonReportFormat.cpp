@@ -80,6 +80,15 @@ bool JsonReportFormat::entry(const ReportEntry& entry) {
     line += ", \"words\": " + QByteArray::number(entry.words);
     line += ", \"created\": " +
             (entry.created.isValid() ? quoted(isoDateTimeText(entry.created)) : "null");
+    // Only where there is something to say, so a report of sound files stays as it was.
+    if (entry.warnings) {
+        const QStringList texts = warningTexts(entry.warnings);
+        line += ", \"warnings\": [";
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            line += (i == 0 ? "" : ", ") + quoted(texts[i]);
+        }
+        line += ']';
+    }
     line += '}';
     anyFile_ = true;
     return write(line);

@@ -28,6 +28,7 @@ constexpr qint64 kBytesBeforePublishing = qint64{1} * 1024 * 1024;
 struct SplitFile {
     std::unique_ptr<ContentSource> source;
     QByteArray head;             // the file's first bytes, which every later part is told
+    FileWarnings warnings;       // what those bytes say of the file
     std::vector<qint64> starts;  // where each part begins; the last entry is the size
     std::vector<RuleCounter::Part> parts;
     int partsLeft = 0;
@@ -218,11 +219,12 @@ bool ParallelCount::Worker::findParts(SplitFile& file) {
     char* const buffer = fileCount_.buffer();
     QString error;
     const qint64 headSize =
-        opened.readAt(0, buffer, qMin<qint64>(RuleCounter::kHeadSize, size), error);
+        opened.readAt(0, buffer, qMin<qint64>(kWarningHeadSize, size), error);
     if (headSize < 0) {
         return false;
     }
-    file.head = QByteArray(buffer, headSize);
+    file.warnings = fileCount_.warningsAt(QByteArrayView(buffer, headSize));
+    file.head = QByteArray(buffer, qMin<qint64>(RuleCounter::kHeadSize, headSize));
     file.starts = {0};
     const qint64 partSize = s_.partSize;
     for (qint64 nominal = partSize; nominal < size - partSize / 2; nominal += partSize) {
@@ -273,6 +275,7 @@ void ParallelCount::Worker::countPart(qint64 ticket, const std::shared_ptr<Split
         result.reason = file->failure;
     } else {
         result.words = RuleCounter::combineParts(s_.rule, file->parts);
+        result.warnings = file->warnings;
     }
     file->source->close();
     publish(ticket, std::move(result));

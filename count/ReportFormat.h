@@ -6,12 +6,20 @@
 #include <QList>
 #include <QString>
 
+#include "count/FileWarnings.h"
+
 namespace quorvane {
 
 // One listed file that got no line, and the system's reason.
 struct NotCounted {
     QString name;  // as listed: the relative path
     QString reason;
+};
+
+// One counted file whose count comes with warnings.
+struct Warned {
+    QString name;  // as listed: the relative path
+    FileWarnings warnings;
 };
 
 // What a report closes with.
@@ -27,6 +35,7 @@ struct ReportEntry {
     QString relativePath;  // from the counted folder, "/" between folders
     qint64 words = 0;
     QDateTime created;     // local time; invalid when unknown
+    FileWarnings warnings;
 };
 
 // Turns the entries of one count into the bytes of a report: begin, one entry() per

@@ -34,7 +34,7 @@ _quorvane_count() {
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--numbered --date-created --remove-extension
             --underscores --hyphens --case --output --format --rule --document-text
-            --document-timeout --recursive --help --help-all --version" -- "$cur")
+            --document-timeout --recursive --quiet --help --help-all --version" -- "$cur")
         return 0
     fi
 

@@ -126,6 +126,11 @@ FileIdentity DocumentContentSource::identity() const {
     return state_->file.identity();
 }
 
+ContentNotes DocumentContentSource::notes() const {
+    const State& s = *state_;
+    return !s.asBytes && s.done && s.sink.available() == 0 ? s.reader->notes() : ContentNotes();
+}
+
 bool DocumentContentSource::canReadAt() const {
     return state_->asBytes && state_->file.canReadAt();
 }
@@ -273,6 +278,10 @@ bool DocumentContentSource::readsDocuments() {
 
 FileIdentity DocumentContentSource::identity() const {
     return state_->file.identity();
+}
+
+ContentNotes DocumentContentSource::notes() const {
+    return {};
 }
 
 bool DocumentContentSource::canReadAt() const {

@@ -30,6 +30,8 @@ public:
     void close() override;
     QString errorString() const override { return error_; }
     FileIdentity identity() const override;
+    // What the document's reader found out about it, once it has been read to its end.
+    ContentNotes notes() const override;
     // A file read as its bytes can be read in parts, as a plain file source can.
     bool canReadAt() const override;
     qint64 size() const override;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/ContentSource.h"
+
 namespace quorvane {
 
 class TextSink;
@@ -24,6 +26,8 @@ public:
     // Adds the text of the next piece to `sink`, which may get none from a piece.
     virtual Step step(TextSink& sink) = 0;
     QString errorString() const { return error_; }
+    // What the reader found out about the document, once step() has said Done.
+    virtual ContentNotes notes() const { return {}; }
 
 protected:
     Start failStart(const QString& reason) {

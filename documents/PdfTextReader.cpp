@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -215,9 +216,18 @@ DocumentReader::Step PdfTextReader::step(TextSink& sink) {
                 .arg(number)
                 .arg(kPageBudget / 2)));
     }
+    // poppler ends every page with a form feed, text or not.
+    anyText_ = anyText_ || std::any_of(text.begin(), text.end(), [](char c) {
+                   return static_cast<unsigned char>(c) > ' ';
+               });
     sink.text(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     sink.gap();
     return Step::More;
+}
+
+ContentNotes PdfTextReader::notes() const {
+    return pages_ > 0 && next_ >= pages_ && !anyText_ ? ContentNote::NoTextLayer
+                                                       : ContentNotes();
 }
 
 }  // namespace quorvane

@@ -27,6 +27,8 @@ public:
 
     Start start() override;
     Step step(TextSink& sink) override;
+    // NoTextLayer when the document has pages and none of them held any text.
+    ContentNotes notes() const override;
 
 private:
     DocumentFile& file_;
@@ -34,6 +36,7 @@ private:
     std::unique_ptr<PDFDoc> document_;
     int pages_ = 0;
     int next_ = 0;
+    bool anyText_ = false;  // some page so far held more than white space
 };
 
 }  // namespace quorvane

@@ -13,6 +13,10 @@ ReaderContentSource::~ReaderContentSource() {
     close();
 }
 
+ContentNotes ReaderContentSource::notes() const {
+    return done_ && reading_ ? reading_->notes() : ContentNotes();
+}
+
 bool ReaderContentSource::canReadAt() const {
     return asBytes_ && file_.canReadAt();
 }

@@ -29,6 +29,8 @@ public:
     void close() override;
     QString errorString() const override { return error_; }
     FileIdentity identity() const override { return file_.identity(); }
+    // What the worker said of the document with its end.
+    ContentNotes notes() const override;
     // A file read as its bytes can be read in parts, as a plain file source can.
     bool canReadAt() const override;
     qint64 size() const override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFlags>
 #include <QString>
 
 #include <memory>
@@ -8,6 +9,13 @@
 #include "platform/MappedBytes.h"
 
 namespace quorvane {
+
+// What a source found out about a file while reading it that its bytes do not say.
+enum class ContentNote : unsigned {
+    NoTextLayer = 1,  // a document whose pages hold no text at all (scanned images, say)
+};
+Q_DECLARE_FLAGS(ContentNotes, ContentNote)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ContentNotes)
 
 // Where the count reads a file's bytes from. One source reads one file at a time:
 // open, read pieces until 0, close. A failure leaves the reason in errorString().
@@ -26,6 +34,8 @@ public:
     virtual QString errorString() const = 0;
     // The open file's identity; invalid where the system gives none.
     virtual FileIdentity identity() const { return {}; }
+    // What the source found out about the open file; known once read() has given 0.
+    virtual ContentNotes notes() const { return {}; }
 
     // Sources of plain files can also be read at any offset, from several threads at once,
     // so that one large file can be counted in parts.

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "platform/ContentSource.h"
+
 namespace quorvane {
 
 class FileContentSource;
@@ -49,6 +51,8 @@ public:
         // Waits at most `waitMs` for the worker's next word. A worker that has sent nothing
         // for the pool's timeout, or that died, makes this Failed with the reason.
         virtual Reply next(QByteArray& text, QString& reason, int waitMs) = 0;
+        // What the worker said of the document with its end, once next() gave End.
+        virtual ContentNotes notes() const { return {}; }
     };
 
     // Hands the open file to a worker: a new open of the very same file, never its name.
@@ -81,7 +85,8 @@ public:
     // The next file handed over; false when the count is over (the other side closed).
     static bool receive(qintptr& handle, QString& name);
     static bool sendText(const char* text, qsizetype size);
-    static bool sendEnd();
+    // The end of the text, with what the reader found out about the document.
+    static bool sendEnd(ContentNotes notes = {});
     static bool sendAsBytes();
     static bool sendFailed(const QString& reason);
     static bool sendOutOfMemory();

@@ -34,7 +34,7 @@ bool serve(qintptr handle, const QString& name, QByteArray& piece) {
             return ReaderChannel::sendFailed(source.errorString());
         }
         if (got == 0) {
-            return ReaderChannel::sendEnd();
+            return ReaderChannel::sendEnd(source.notes());
         }
         // A mark alone is the source keeping a caller of its own responsive: no text, so
         // no sign of progress either, and the count's watchdog goes on counting.

@@ -234,8 +234,12 @@ bool ReaderChannel::sendText(const char* text, qsizetype size) {
     return true;
 }
 
-bool ReaderChannel::sendEnd() {
-    return sendMessage(ReaderWire::kEnd, nullptr, 0);
+bool ReaderChannel::sendEnd(ContentNotes notes) {
+    if (!notes) {
+        return sendMessage(ReaderWire::kEnd, nullptr, 0);
+    }
+    const char flags = static_cast<char>(notes.toInt());
+    return sendMessage(ReaderWire::kEnd, &flags, 1);
 }
 
 bool ReaderChannel::sendAsBytes() {

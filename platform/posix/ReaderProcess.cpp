@@ -206,6 +206,7 @@ public:
     }
 
     Reply next(QByteArray& text, QString& reason, int waitMs) override;
+    ContentNotes notes() const override { return notes_; }
 
 private:
     Reply fail(QString why) {
@@ -221,6 +222,7 @@ private:
     bool finished_ = false;
     QString reasonSent_;
     QByteArray message_;
+    ContentNotes notes_;
 };
 
 ReaderPool::Reading::Reply WorkerReading::next(QByteArray& text, QString& reason, int waitMs) {
@@ -262,6 +264,9 @@ ReaderPool::Reading::Reply WorkerReading::next(QByteArray& text, QString& reason
             return Reply::Text;
         case ReaderWire::kEnd:
             finished_ = true;
+            notes_ = payload.isEmpty()
+                         ? ContentNotes()
+                         : ContentNotes::fromInt(static_cast<unsigned char>(payload[0]));
             return Reply::End;
         case ReaderWire::kAsBytes:
             finished_ = true;

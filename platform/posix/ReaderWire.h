@@ -20,7 +20,7 @@ inline constexpr int kChannel = 3;
 inline constexpr qsizetype kMaxMessage = qsizetype{64} * 1024;
 
 inline constexpr char kText = 'T';         // a piece of the text
-inline constexpr char kEnd = 'E';          // the text is complete
+inline constexpr char kEnd = 'E';          // the text is complete; a ContentNotes byte may follow
 inline constexpr char kAsBytes = 'B';      // no document: count the bytes
 inline constexpr char kFailed = 'F';       // the reason follows, UTF-8
 inline constexpr char kOutOfMemory = 'M';  // the memory limit was reached

@@ -20,7 +20,7 @@ bool ReaderChannel::sendText(const char*, qsizetype) {
     return false;
 }
 
-bool ReaderChannel::sendEnd() {
+bool ReaderChannel::sendEnd(ContentNotes) {
     return false;
 }
 

@@ -221,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"--numbered", "--date-created", "--remove-extension",
                                   "--underscores", "--hyphens", "--case", "--output", "--format",
                                   "--rule", "--document-text", "--document-timeout",
-                                  "--recursive", "--help", "--version", "Quote it", "130"},
+                                  "--recursive", "--quiet", "--help", "--version", "Quote it",
+                                  "130"},
                                  {"untouched|upper|lower|title", "text|csv|tsv|json",
                                   "classic|unicode", "'*.txt'"}}));
 
@@ -267,7 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
                           "--",
                           "--case --date-created --document-text --document-timeout --format "
                           "--help --help-all "
-                          "--hyphens --numbered --output --recursive --remove-extension --rule "
+                          "--hyphens --numbered --output --quiet --recursive --remove-extension "
+                          "--rule "
                           "--underscores --version"},
                       Completion{"--case|", "lower title untouched upper"},
                       Completion{"--case|u", "untouched upper"}, Completion{"--case|=|ti", "title"},

@@ -674,7 +674,7 @@ TEST(CliInfo, HelpAndVersion) {
     for (const char* option :
          {"--numbered", "--date-created", "--remove-extension", "--underscores", "--hyphens",
           "--case", "--output", "--format", "--rule", "--document-text", "--document-timeout",
-          "--recursive"}) {
+          "--recursive", "--quiet"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
     }
     EXPECT_FALSE(help.out.contains("yield"));

@@ -51,6 +51,7 @@ struct Extracted {
     QString error;
     QByteArray text;
     int reads = 0;
+    ContentNotes notes;  // as the source had them at the end
 };
 
 Extracted extract(const QString& path) {
@@ -70,6 +71,7 @@ Extracted extract(const QString& path) {
             break;
         }
         if (got == 0) {
+            e.notes = source.notes();
             break;
         }
         e.text.append(buffer.constData(), got);
@@ -268,6 +270,25 @@ TEST_F(DocumentTextTest, UnreadableFixturesSayWhy) {
         const Extracted e = extract(fixture(QString::fromLatin1(row.file)));
         EXPECT_FALSE(e.opened);
         EXPECT_EQ(e.error, QString::fromLatin1(row.reason));
+    }
+}
+
+// Only a document with pages and no text on any of them is said to have no text layer.
+TEST_F(DocumentTextTest, APdfOfPicturesHasNoTextLayer) {
+    const struct {
+        const char* file;
+        ContentNotes notes;
+    } rows[] = {
+        {"scanned.pdf", ContentNote::NoTextLayer},
+        {"garden.pdf", {}},
+        {"garden.docx", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        const Extracted e = extract(fixture(QString::fromLatin1(row.file)));
+        ASSERT_TRUE(e.opened) << qPrintable(e.error);
+        EXPECT_FALSE(e.readFailed) << qPrintable(e.error);
+        EXPECT_EQ(e.notes, row.notes);
     }
 }
 
