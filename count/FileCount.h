@@ -13,6 +13,10 @@
 
 namespace quorvane {
 
+// How a file's bytes reach the counter: read into a buffer, or mapped into memory and
+// counted in place (long stretches of plain files only).
+enum class ReadMethod { Read, Map };
+
 // What counting one file came to.
 struct FileResult {
     enum class Outcome { Counted, Unreadable, IsReport, Cancelled };
@@ -29,11 +33,7 @@ public:
     // Told how many bytes were just counted (0 while a source has nothing yet); false
     // stops the count as cancelled.
     using MayGoOn = std::function<bool(qint64 bytesCounted)>;
-    // Buffers only: progress and the host's turns follow every buffer. Or mapped as well:
-    // long stretches of plain files are counted in place, without a copy.
-    enum class Reading { Buffers, MapLongStretches };
-
-    FileCount(WordRule rule, Reading reading, MayGoOn mayGoOn);
+    FileCount(WordRule rule, ReadMethod method, MayGoOn mayGoOn);
     ~FileCount();
 
     FileCount(const FileCount&) = delete;
@@ -68,7 +68,7 @@ private:
     FileResult readToEnd(ContentSource& source, qint64 position, RuleCounter& counter);
 
     WordRule rule_;
-    Reading reading_;
+    ReadMethod method_;
     MayGoOn mayGoOn_;
     std::unique_ptr<char[]> storage_;
     char* buffer_ = nullptr;
