@@ -25,8 +25,9 @@ struct FileResult {
     QString reason;  // for Unreadable
 };
 
-// Counts one file, whole or one part of it, by one word rule: reads it (or maps its long
-// plain stretches) through one reused buffer and feeds a RuleCounter. Whoever runs it
+// Counts one file, whole or one part of it, by one word rule: reads it through one reused
+// buffer (or, when asked to map, counts its long plain stretches in place) and feeds a
+// RuleCounter. Whoever runs it
 // decides, after every piece, whether the count may go on.
 class FileCount {
 public:

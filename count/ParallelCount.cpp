@@ -54,7 +54,7 @@ struct ParallelCount::Shared {
     FileIdentity report;
     int threads = 1;
     qint64 partSize = ParallelCount::kPartSize;
-    ReadMethod readMethod = ReadMethod::Map;
+    ReadMethod readMethod = ReadMethod::Read;
 
     std::mutex mutex;
     std::condition_variable workReady;
