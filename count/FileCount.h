@@ -27,8 +27,7 @@ struct FileResult {
 
 // Counts one file, whole or one part of it, by one word rule: reads it through one reused
 // buffer (or, when asked to map, counts its long plain stretches in place) and feeds a
-// RuleCounter. Whoever runs it
-// decides, after every piece, whether the count may go on.
+// RuleCounter. Whoever runs it decides, after every piece, whether the count may go on.
 class FileCount {
 public:
     // Told how many bytes were just counted (0 while a source has nothing yet); false
