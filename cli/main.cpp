@@ -81,6 +81,7 @@ struct CliOptions {
     bool showYieldGap = false;
     bool quiet = false;  // no warnings on standard error
     int threads = 0;  // 0: one per core
+    std::optional<ReadMethod> readMethod;  // none: the counter's own choice
     bool outputNamed = false;
     QString output;  // --output's FILE; "-" for standard output
 };
@@ -168,6 +169,8 @@ private:
                                  QStringLiteral("Print the longest time between two yields.")};
     // For measuring: how many threads count (default one per core).
     QCommandLineOption threadCount_{QStringLiteral("threads"), QString(), QStringLiteral("N")};
+    // For measuring: whether files are read into a buffer or mapped ("read" or "map").
+    QCommandLineOption readMethod_{QStringLiteral("io"), QString(), QStringLiteral("METHOD")};
 };
 
 CommandLine::CommandLine() {
@@ -180,7 +183,8 @@ CommandLine::CommandLine() {
         "3 report not written."));
     yieldGap_.setFlags(QCommandLineOption::HiddenFromHelp);
     threadCount_.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser_.addOption(threadCount_);
+    readMethod_.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser_.addOptions({threadCount_, readMethod_});
     parser_.addOptions({numbered_, dateCreated_, removeExtension_, underscores_, hyphens_,
                         letterCase_, output_, format_, rule_, documentText_, documentTimeout_,
                         recursive_, quiet_, yieldGap_});
@@ -235,6 +239,16 @@ bool CommandLine::check(CliOptions& options, int& exitCode) const {
     options.pattern = positional.size() > 1 ? positional[1] : QString::fromLatin1(kDefaultPattern);
     if (!checkNames(options, exitCode)) {
         return false;
+    }
+    if (parser_.isSet(readMethod_)) {
+        options.readMethod = valueNamed<ReadMethod>({QStringLiteral("read"), QStringLiteral("map")},
+                                                    {ReadMethod::Read, ReadMethod::Map},
+                                                    parser_.value(readMethod_));
+        if (!options.readMethod) {
+            exitCode = usageError(QStringLiteral("unknown --io \"%1\"; use read or map")
+                                      .arg(parser_.value(readMethod_)));
+            return false;
+        }
     }
     bool timeoutOk = false;
     options.timeoutSeconds = parser_.value(documentTimeout_).toInt(&timeoutOk);
@@ -403,6 +417,9 @@ int count(const CliOptions& options, const Listed& listed) {
     const CreationDates dates;
     CountParts parts;
     parts.threads = options.threads;
+    if (options.readMethod) {
+        parts.readMethod = *options.readMethod;
+    }
     parts.makeSource = contentSourceFactory(options.documentText, options.timeoutSeconds);
     const std::unique_ptr<ReportFormat> format = makeFormat(options, listed.folder);
     parts.format = format.get();

@@ -83,7 +83,7 @@ bool CountJob::countInSequence(const FileIdentity& report, ReportFormat& format,
                                CountResult& result) {
     const std::unique_ptr<ContentSource> source = parts_.makeSource();
     // Every buffer read shows in the progress and may be the host's turn.
-    FileCount fileCount(request_.rule, FileCount::Reading::Buffers, [this](qint64 bytes) {
+    FileCount fileCount(request_.rule, parts_.readMethod, [this](qint64 bytes) {
         if (bytes > 0) {
             progressState_.bytesRead += bytes;
             reportProgress();
@@ -162,7 +162,8 @@ bool CountJob::addEntry(qint64 index, const QString& entryPath, const FileResult
 bool CountJob::countInParallel(int threads, const FileIdentity& report, ReportFormat& format,
                                CountResult& result) {
     ParallelCount workers(threads, parts_.makeSource, request_.rule, report,
-                          parts_.partSize > 0 ? parts_.partSize : ParallelCount::kPartSize);
+                          parts_.partSize > 0 ? parts_.partSize : ParallelCount::kPartSize,
+                          parts_.readMethod);
     const QStringList& entries = request_.entries;
     const qsizetype ahead = 2 * kTakenTogether + qsizetype{16} * threads;
     qsizetype submitted = 0;

@@ -42,9 +42,9 @@ FileResult withOutcome(FileResult::Outcome outcome, const QString& reason = QStr
 
 }  // namespace
 
-FileCount::FileCount(WordRule rule, Reading reading, MayGoOn mayGoOn)
+FileCount::FileCount(WordRule rule, ReadMethod method, MayGoOn mayGoOn)
     : rule_(rule),
-      reading_(reading),
+      method_(method),
       mayGoOn_(std::move(mayGoOn)),
       storage_(std::make_unique<char[]>(kBufferSize + 64)) {
     // On a cache line, so that the counter starts on whole blocks.
@@ -80,7 +80,7 @@ FileResult FileCount::countOpened(ContentSource& source) {
     FileWarnings warnings;
     // The size the file had when it was opened, mapped; anything it has gained since is
     // read after it, as a file that grows is read to its new end.
-    const Mapped mapped = reading_ == Reading::MapLongStretches && source.canReadAt()
+    const Mapped mapped = method_ == ReadMethod::Map && source.canReadAt()
                               ? feedMapped(source, 0, source.size(), counter, &warnings)
                               : Mapped::NotMapped;
     FileResult result;
@@ -143,7 +143,7 @@ FileCount::PartOutcome FileCount::feedPart(ContentSource& source, qint64 from, q
     if (!mayGoOn_(0)) {
         return PartOutcome::Cancelled;
     }
-    const Mapped mapped = reading_ == Reading::MapLongStretches
+    const Mapped mapped = method_ == ReadMethod::Map
                               ? feedMapped(source, from, to, counter)
                               : Mapped::NotMapped;
     switch (mapped) {

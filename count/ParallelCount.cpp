@@ -55,6 +55,7 @@ struct ParallelCount::Shared {
     FileIdentity report;
     int threads = 1;
     qint64 partSize = ParallelCount::kPartSize;
+    ReadMethod readMethod = ReadMethod::Read;
 
     std::mutex mutex;
     std::condition_variable workReady;
@@ -84,7 +85,7 @@ public:
         : owner_(owner),
           s_(*owner.shared_),
           source_(s_.makeSource()),
-          fileCount_(s_.rule, FileCount::Reading::MapLongStretches,
+          fileCount_(s_.rule, s_.readMethod,
                      [this](qint64 bytes) { return counted(bytes); }) {}
 
     void run();
@@ -306,8 +307,10 @@ void ParallelCount::Worker::publishDone() {
 
 ParallelCount::ParallelCount(int threads,
                              std::function<std::unique_ptr<ContentSource>()> makeSource,
-                             WordRule rule, FileIdentity report, qint64 partSize)
+                             WordRule rule, FileIdentity report, qint64 partSize,
+                             ReadMethod readMethod)
     : shared_(std::make_unique<Shared>()) {
+    shared_->readMethod = readMethod;
     shared_->partSize = qMax<qint64>(partSize, 16);
     shared_->makeSource = std::move(makeSource);
     shared_->rule = rule;

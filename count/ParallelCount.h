@@ -22,7 +22,8 @@ class ParallelCount {
 public:
     // Files of at least 4 parts are split into parts of about `partSize` bytes.
     ParallelCount(int threads, std::function<std::unique_ptr<ContentSource>()> makeSource,
-                  WordRule rule, FileIdentity report, qint64 partSize = kPartSize);
+                  WordRule rule, FileIdentity report, qint64 partSize = kPartSize,
+                  ReadMethod readMethod = ReadMethod::Read);
     ~ParallelCount();  // stops the workers; a file in hand is abandoned
 
     ParallelCount(const ParallelCount&) = delete;

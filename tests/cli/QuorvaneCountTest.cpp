@@ -184,6 +184,7 @@ TEST_F(CliTest, ExitStatus) {
         {"bad_format", {"--format", "xml", dir.path()}, 1, "unknown format \"xml\""},
         {"format_needs_a_value", {dir.path(), "--format"}, 1, "format"},
         {"bad_rule", {"--rule", "Unicode", dir.path()}, 1, "unknown rule \"Unicode\""},
+        {"bad_io", {"--io", "mmap", dir.path()}, 1, "unknown --io \"mmap\""},
         {"nothing_matches_below_either", {"--recursive", dir.path(), "*.tx"}, 1, "matches *.tx"},
         {"empty_output", {"--output", "", dir.path()}, 1, "--output"},
         {"folder_is_a_file", {dir.filePath("tallix.txt")}, 1, "tallix.txt"},

@@ -76,14 +76,21 @@ private:
     FakeClock& clock_;
 };
 
-// Plain files whose mapped bytes fail as those of a file that shrinks while it is counted.
-class ShrinkingWhenMapped : public FileContentSource {
+// Plain files that shrink while they are counted: mapped bytes fail, and reading by
+// offset finds the end past the first half of the size the file had when opened.
+class ShrinkingWhenCounted : public FileContentSource {
 public:
     struct Shrunk : MappedBytes {
         bool visit(qint64, qint64, Take, void*) override { return false; }
     };
     std::unique_ptr<MappedBytes> mapAt(qint64, qint64) override {
         return std::make_unique<Shrunk>();
+    }
+    qint64 readAt(qint64 offset, char* buffer, qint64 size, QString& error) override {
+        const qint64 end = this->size() / 2;
+        return offset >= end ? 0
+                             : FileContentSource::readAt(offset, buffer, qMin(size, end - offset),
+                                                         error);
     }
 };
 
@@ -801,15 +808,21 @@ TEST_F(CountJobTest, AReadFailingMidFileLeavesThatFileOutAndGoesOn) {
     EXPECT_EQ(report(), QByteArray("b.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
 }
 
-// A large file counted in place, whole or in parts, that shrinks meanwhile is left out
-// with the reason; the others are counted.
-TEST_F(CountJobTest, AFileThatShrinksWhileMappedIsNotCounted) {
+// A large file that shrinks while it is counted, mapped whole or in parts or read in
+// parts, is left out with the reason; the others are counted.
+TEST_F(CountJobTest, AFileThatShrinksWhileCountedIsNotCounted) {
     const struct {
+        const char* name;
         int size;
         qint64 partSize;
-    } rows[] = {{600 * 1024, 0}, {2600 * 1024, 600 * 1024}};
+        ReadMethod method;
+    } rows[] = {
+        {"mapped whole", 600 * 1024, 0, ReadMethod::Map},
+        {"mapped in parts", 2600 * 1024, 600 * 1024, ReadMethod::Map},
+        {"read in parts", 2600 * 1024, 600 * 1024, ReadMethod::Read},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.size);
+        SCOPED_TRACE(row.name);
         QByteArray big;
         while (big.size() < row.size) {
             big += "word ";
@@ -820,7 +833,8 @@ TEST_F(CountJobTest, AFileThatShrinksWhileMappedIsNotCounted) {
         CountParts parts;
         parts.threads = 2;
         parts.partSize = row.partSize;
-        parts.makeSource = [] { return std::make_unique<ShrinkingWhenMapped>(); };
+        parts.readMethod = row.method;
+        parts.makeSource = [] { return std::make_unique<ShrinkingWhenCounted>(); };
         const CountResult result = run(parts);
         ASSERT_EQ(result.outcome, CountResult::Outcome::Completed);
         ASSERT_EQ(result.notCounted.size(), 1);

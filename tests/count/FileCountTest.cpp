@@ -15,7 +15,6 @@ namespace quorvane {
 namespace {
 
 using Outcome = FileResult::Outcome;
-using Reading = FileCount::Reading;
 
 // Plain files whose mapped bytes fail as those of a file that shrinks while it is counted.
 class ShrinkingWhenMapped : public FileContentSource {
@@ -83,36 +82,43 @@ TEST_F(FileCountTest, CountsOneWholeFile) {
     const struct {
         const char* name;
         Source source;
-        Reading reading;
+        ReadMethod method;
         qint64 words;
         QByteArray appended;        // written after the file is opened
+        qint64 truncatedTo;         // the size it is cut to after it is opened; -1: kept
         qint64 stopAfterBytes;      // -1: may always go on
         Outcome outcome;
         qint64 expectedWords;
         const char* reason;
     } rows[] = {
-        {"small, buffers", Source::Plain, Reading::Buffers, 2, {}, -1, Outcome::Counted, 2, ""},
-        {"empty", Source::Plain, Reading::MapLongStretches, 0, {}, -1, Outcome::Counted, 0, ""},
-        {"large, mapped", Source::Plain, Reading::MapLongStretches, kLarge, {}, -1,
-         Outcome::Counted, kLarge, ""},
-        {"grown after mapping", Source::Plain, Reading::MapLongStretches, kLarge,
-         "more words ", -1, Outcome::Counted, kLarge + 2, ""},
-        {"grown, buffers", Source::Plain, Reading::Buffers, kLarge, "more words ", -1,
+        {"small, buffers", Source::Plain, ReadMethod::Read, 2, {}, -1, -1, Outcome::Counted, 2,
+         ""},
+        {"empty", Source::Plain, ReadMethod::Map, 0, {}, -1, -1, Outcome::Counted, 0, ""},
+        {"large, mapped", Source::Plain, ReadMethod::Map, kLarge, {}, -1, -1, Outcome::Counted,
+         kLarge, ""},
+        {"grown after mapping", Source::Plain, ReadMethod::Map, kLarge, "more words ", -1, -1,
          Outcome::Counted, kLarge + 2, ""},
-        {"shrunk while mapped", Source::ShrinksWhenMapped, Reading::MapLongStretches, kLarge, {},
+        {"grown, buffers", Source::Plain, ReadMethod::Read, kLarge, "more words ", -1, -1,
+         Outcome::Counted, kLarge + 2, ""},
+        {"shrunk while mapped", Source::ShrinksWhenMapped, ReadMethod::Map, kLarge, {}, -1, -1,
+         Outcome::Unreadable, 0, "the file changed while it was counted"},
+        {"shrunk, not mapped when reading buffers", Source::ShrinksWhenMapped, ReadMethod::Read,
+         kLarge, {}, -1, -1, Outcome::Counted, kLarge, ""},
+        // A real cut: the mapped pages past the new end fault, and the fault is caught.
+        {"shrunk after opening, mapped", Source::Plain, ReadMethod::Map, kLarge, {}, 100 * 1024,
          -1, Outcome::Unreadable, 0, "the file changed while it was counted"},
-        {"shrunk, not mapped when reading buffers", Source::ShrinksWhenMapped, Reading::Buffers,
-         kLarge, {}, -1, Outcome::Counted, kLarge, ""},
-        {"nothing yet, then words", Source::Waiting, Reading::Buffers, kLarge, {}, -1,
+        {"shrunk after opening, read as it is now", Source::Plain, ReadMethod::Read, kLarge, {},
+         100 * 1024, -1, Outcome::Counted, 100 * 1024 / 5, ""},
+        {"nothing yet, then words", Source::Waiting, ReadMethod::Read, kLarge, {}, -1, -1,
          Outcome::Counted, kLarge, ""},
-        {"nothing yet, then a failure", Source::WaitingThenFails, Reading::Buffers, kLarge, {},
-         -1, Outcome::Unreadable, 0, "Broken pipe"},
-        {"cancelled while nothing comes", Source::NeverDelivers, Reading::Buffers, 2, {}, 0,
+        {"nothing yet, then a failure", Source::WaitingThenFails, ReadMethod::Read, kLarge, {},
+         -1, -1, Outcome::Unreadable, 0, "Broken pipe"},
+        {"cancelled while nothing comes", Source::NeverDelivers, ReadMethod::Read, 2, {}, -1, 0,
          Outcome::Cancelled, 0, ""},
-        {"cancelled after a buffer", Source::Plain, Reading::Buffers, kLarge, {}, 1,
+        {"cancelled after a buffer", Source::Plain, ReadMethod::Read, kLarge, {}, -1, 1,
          Outcome::Cancelled, 0, ""},
-        {"cancelled after a mapped piece", Source::Plain, Reading::MapLongStretches, kLarge, {},
-         1, Outcome::Cancelled, 0, ""},
+        {"cancelled after a mapped piece", Source::Plain, ReadMethod::Map, kLarge, {}, -1, 1,
+         Outcome::Cancelled, 0, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -137,7 +143,7 @@ TEST_F(FileCountTest, CountsOneWholeFile) {
         }
         qint64 counted = 0;
         // A source with nothing yet asks too, so that a count can stop while it waits.
-        FileCount fileCount(WordRule::Classic, row.reading, [&](qint64 bytes) {
+        FileCount fileCount(WordRule::Classic, row.method, [&](qint64 bytes) {
             EXPECT_GE(bytes, 0);
             counted += bytes;
             return row.stopAfterBytes < 0 || counted < row.stopAfterBytes;
@@ -148,12 +154,16 @@ TEST_F(FileCountTest, CountsOneWholeFile) {
             ASSERT_TRUE(f.open(QIODevice::Append));
             f.write(row.appended);
         }
+        if (row.truncatedTo >= 0) {
+            ASSERT_TRUE(QFile::resize(path, row.truncatedTo));
+        }
         const FileResult result = fileCount.countOpened(*source);
         EXPECT_EQ(result.outcome, row.outcome);
         EXPECT_EQ(result.words, row.expectedWords);
         EXPECT_EQ(result.reason, QString::fromLatin1(row.reason));
         if (row.outcome == Outcome::Counted) {
-            EXPECT_EQ(counted, row.words * 5 + row.appended.size());
+            EXPECT_EQ(counted, row.truncatedTo >= 0 ? row.truncatedTo
+                                                    : row.words * 5 + row.appended.size());
         }
         if (row.outcome == Outcome::Cancelled) {
             // Stopped at once: at most the piece in hand was counted.
@@ -173,7 +183,7 @@ TEST_F(FileCountTest, RefusesWhatIsNotToBeCounted) {
     probe.close();
 
     FileContentSource source;
-    FileCount fileCount(WordRule::Classic, Reading::Buffers, [](qint64) { return true; });
+    FileCount fileCount(WordRule::Classic, ReadMethod::Read, [](qint64) { return true; });
     const FileResult missing =
         fileCount.countWhole(source, dir.filePath(QStringLiteral("missing.txt")), reportIdentity);
     EXPECT_EQ(missing.outcome, Outcome::Unreadable);
@@ -190,19 +200,23 @@ TEST_F(FileCountTest, PartsAddUpToTheWholeOrFail) {
     enum class Fault { None, PastTheEnd, Cancelled };
     const struct {
         const char* name;
-        Reading reading;
+        ReadMethod method;
         qint64 partSize;
         Fault fault;
         FileCount::PartOutcome outcome;
         const char* error;
     } rows[] = {
-        {"small parts, read", Reading::MapLongStretches, 3001, Fault::None,
+        {"small parts, too short to map", ReadMethod::Map, 3001, Fault::None,
          FileCount::PartOutcome::Fed, ""},
-        {"large parts, mapped", Reading::MapLongStretches, 600 * 1024, Fault::None,
+        {"large parts, mapped", ReadMethod::Map, 600 * 1024, Fault::None,
          FileCount::PartOutcome::Fed, ""},
-        {"shrunk before the last part", Reading::Buffers, 600 * 1024, Fault::PastTheEnd,
+        {"large parts, read", ReadMethod::Read, 600 * 1024, Fault::None,
+         FileCount::PartOutcome::Fed, ""},
+        {"shrunk before the last part", ReadMethod::Read, 600 * 1024, Fault::PastTheEnd,
          FileCount::PartOutcome::Failed, "the file changed while it was counted"},
-        {"cancelled", Reading::MapLongStretches, 600 * 1024, Fault::Cancelled,
+        {"cancelled, mapped", ReadMethod::Map, 600 * 1024, Fault::Cancelled,
+         FileCount::PartOutcome::Cancelled, ""},
+        {"cancelled, read", ReadMethod::Read, 600 * 1024, Fault::Cancelled,
          FileCount::PartOutcome::Cancelled, ""},
     };
     QByteArray text = words(400 * 1024);
@@ -229,7 +243,7 @@ TEST_F(FileCountTest, PartsAddUpToTheWholeOrFail) {
         starts.push_back(row.fault == Fault::PastTheEnd ? text.size() + 10 : text.size());
         ASSERT_GT(starts.size(), 2u);
 
-        FileCount fileCount(WordRule::Classic, row.reading,
+        FileCount fileCount(WordRule::Classic, row.method,
                             [&](qint64) { return row.fault != Fault::Cancelled; });
         const QByteArrayView head(text.constData(), RuleCounter::kHeadSize);
         std::vector<RuleCounter::Part> parts;
