@@ -610,7 +610,9 @@ TEST_F(DocumentJobTest, MarkdownCountsItsProseWithDocumentTextOn) {
     QStringList entries;
     for (const auto& row : rows) {
         const QString name = QString::fromLatin1(row.file);
-        write(name, fileBytes(fixture(name)));
+        const QByteArray bytes = fileBytes(fixture(name));
+        ASSERT_FALSE(bytes.isEmpty()) << row.file;
+        write(name, bytes);
         entries.append(name);
     }
     for (const WordRule rule : {WordRule::Classic, WordRule::Unicode}) {
