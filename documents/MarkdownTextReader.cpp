@@ -335,6 +335,9 @@ DocumentReader::Step MarkdownTextReader::step(TextSink& sink) {
     }
     if (!opened_) {
         skipOpening();
+        if (buffer_.isEmpty()) {
+            return ended_ ? Step::Done : Step::More;  // front matter filled the first read
+        }
     }
     MarkdownBlocks::Cut cut = ended_ ? MarkdownBlocks::Cut{buffer_.size(), {}}
                                      : MarkdownBlocks::lastCut(buffer_);

@@ -24,9 +24,10 @@ public:
     Step step(TextSink& sink) override;
 
     // The text parsed at once at most; files up to this size parse whole, so a link
-    // finds a reference defined anywhere in them. The parser needs several times a
-    // piece's size while it works.
-    static constexpr qsizetype kPieceSize = 4 * 1024 * 1024;
+    // finds a reference defined anywhere in them. The parser needs up to some sixty times
+    // a piece's size on text made to strain it (thousands of unclosed brackets), which
+    // must stay well inside the reader worker's memory.
+    static constexpr qsizetype kPieceSize = 1024 * 1024;
 
     struct Walk;
 

@@ -231,5 +231,31 @@ TEST_F(MarkdownTextTest, PiecesCountAsTheWholeWould) {
     EXPECT_FALSE(text.contains("comment"));
 }
 
+// Text made to strain a parser: each is read through in pieces, in time linear in its size,
+// and counts what it shows.
+TEST_F(MarkdownTextTest, HostileTextIsReadThrough) {
+    const qsizetype big = MarkdownTextReader::kPieceSize + 12345;
+    const struct {
+        const char* what;
+        QByteArray markdown;
+        qint64 classic;
+    } rows[] = {
+        {"a word longer than a piece is cut in two", QByteArray(big, 'a'), 2},
+        {"one line of words longer than a piece", QByteArray("ab ").repeated(big / 3), big / 3},
+        {"emphasis marks that never close", "x " + QByteArray(big, '*'), 1},
+        {"brackets that never close", "x " + QByteArray(big, '['), 1},
+        {"quotes nested deep", QByteArray(big, '>') + " deep", 1},
+        {"lists nested deep", QByteArray("- ").repeated(big / 2) + "deep", 1},
+        {"front matter that never closes is text",
+         "---\nkey: " + QByteArray("v\n").repeated(big / 2), 1 + big / 2},
+        {"a comment longer than a piece", "<!--\n" + QByteArray("x\n\n").repeated(big / 3) +
+                                              "-->\nshown", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(classicCount(shown(row.markdown)), row.classic);
+    }
+}
+
 }  // namespace
 }  // namespace quorvane
