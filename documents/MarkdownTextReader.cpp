@@ -50,6 +50,22 @@ char32_t entityValue(const char* text, qsizetype size) {
     return entity != nullptr ? char32_t(entity->value) : 0;
 }
 
+// The length of the entity ("&amp;", "&#233;") that `text` opens, 0 when it opens none
+// this reader knows; raw HTML leaves them to be read here.
+qsizetype entityLength(const char* text, qsizetype size) {
+    constexpr qsizetype kLongest = 34;
+    for (qsizetype n = 1; n < qMin(size, kLongest); ++n) {
+        const char c = text[n];
+        if (c == ';') {
+            return n > 1 && entityValue(text, n + 1) != 0 ? n + 1 : 0;
+        }
+        if (!((c | 0x20) >= 'a' && (c | 0x20) <= 'z') && !(c >= '0' && c <= '9') && c != '#') {
+            return 0;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 // One parse's callbacks: where the text goes, what is being left out, and raw HTML read
@@ -122,7 +138,10 @@ struct MarkdownTextReader::Walk {
 void MarkdownTextReader::Walk::rawHtml(const char* text, qsizetype size) {
     qsizetype run = 0;  // characters of text not put yet, ending at i
     for (qsizetype i = 0; i < size; ++i) {
-        if (html == Html::Text && text[i] != '<') {
+        const qsizetype entity = html == Html::Text && text[i] == '&'
+                                     ? entityLength(text + i, size - i)
+                                     : 0;
+        if (html == Html::Text && text[i] != '<' && entity == 0) {
             ++run;
             continue;
         }
@@ -130,7 +149,12 @@ void MarkdownTextReader::Walk::rawHtml(const char* text, qsizetype size) {
             put(text + i - run, run);
             run = 0;
         }
-        htmlChar(text[i]);
+        if (entity > 0) {
+            putCodePoint(entityValue(text + i, entity));
+            i += entity - 1;
+        } else {
+            htmlChar(text[i]);
+        }
     }
     if (run > 0) {
         put(text + size - run, run);

@@ -93,6 +93,8 @@ TEST_F(MarkdownTextTest, EachConstructShowsItsProseOnly) {
          "a b c", 3, 3},
         {"raw tags keep their text", "<div class=\"x\">\ninside <b>bo</b>ld\n</div>\n\nout",
          "inside bold out", 3, 3},
+        {"entities between tags", "<p>caf&eacute; &mdash; &#x65E5; &bogus; &amp</p>",
+         "caf\xC3\xA9 \xE2\x80\x94 \xE6\x97\xA5 &bogus; &amp", 3, 4},
         {"block tags part words", "<table><tr><td>one</td><td>two</td></tr></table>",
          "one two", 2, 2},
         {"script and style left out", "<script>\nvar hidden = 1;\n</script>\n\n"
