@@ -3,7 +3,6 @@
 #include <libxml/HTMLparser.h>
 #include <md4c.h>
 
-#include <cstring>
 #include <new>
 
 #include "documents/ByteInput.h"

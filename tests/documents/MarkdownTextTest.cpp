@@ -111,6 +111,8 @@ TEST_F(MarkdownTextTest, EachConstructShowsItsProseOnly) {
         {"unknown entity stays", "&nosuch; x", "&nosuch; x", 2, 2},
         {"lone angle bracket is text", "a < b and <3", "a < b and <3", 4, 4},
         {"byte-order mark", "\xEF\xBB\xBF# Title", "Title", 1, 1},
+        {"empty file", "", "", 0, 0},
+        {"front matter and nothing else", "---\na: b\n---\n", "", 0, 0},
     };
     for (const ConstructRow& row : rows) {
         SCOPED_TRACE(row.what);
