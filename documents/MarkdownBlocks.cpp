@@ -71,6 +71,14 @@ QByteArrayView trimmedEnd(QByteArrayView line) {
     return line;
 }
 
+int indentOf(QByteArrayView line) {
+    int indent = 0;
+    for (qsizetype i = 0; i < line.size() && (line[i] == ' ' || line[i] == '\t'); ++i) {
+        indent += line[i] == '\t' ? 4 : 1;
+    }
+    return indent;
+}
+
 // The line after its block quote markers, and the spaces it is indented by after them:
 // four or more make it indented code, which opens nothing.
 QByteArrayView content(QByteArrayView line, int& indent) {
@@ -226,12 +234,21 @@ qsizetype frontMatterSize(QByteArrayView text) {
 
 Cut lastCut(QByteArrayView text) {
     Open open;
-    qsizetype between = -1, blank = -1, lineEnd = -1;
+    // A blank line parts blocks only if the line after it is not indented: an indented
+    // one may go on with the list item before it, and on its own it would be code.
+    qsizetype between = -1, maybeBetween = -1, blank = -1, lineEnd = -1;
     Open atBlank, atLineEnd;
-    for (qsizetype start = 0, end; (end = text.indexOf('\n', start)) >= 0; start = end + 1) {
+    qsizetype start = 0;
+    for (qsizetype end; (end = text.indexOf('\n', start)) >= 0; start = end + 1) {
         const QByteArrayView line = text.sliced(start, end - start);
+        if (maybeBetween >= 0 && !isBlank(line)) {
+            if (indentOf(line) <= 3) {
+                between = maybeBetween;
+            }
+            maybeBetween = -1;
+        }
         if (pass(line, open)) {
-            between = end + 1;
+            maybeBetween = end + 1;
         }
         if (isBlank(line)) {
             blank = end + 1;
@@ -239,6 +256,11 @@ Cut lastCut(QByteArrayView text) {
         }
         lineEnd = end + 1;
         atLineEnd = open;
+    }
+    // The line cut short at the end shows how it begins.
+    const QByteArrayView rest = text.sliced(start);
+    if (maybeBetween >= 0 && indentOf(rest) <= 3 && indentOf(rest) < rest.size()) {
+        between = maybeBetween;
     }
     if (between >= 0) {
         return {between, {}};

@@ -167,6 +167,8 @@ TEST(MarkdownBlocksTest, CutsFallBetweenBlocks) {
         QByteArray carry;
     } rows[] = {
         {"last blank line", "a\n\nb\n\nc", 6, ""},
+        {"not before an indented line", "- a\n\n    b\n\nc", 12, ""},
+        {"not before a line still to come", "a\n\nb\n\n", 3, ""},
         {"not inside a fence", "a\n\n```\nx\n\ny\n", 3, ""},
         {"after a closed fence", "```\nx\n\n```\n\nz", 12, ""},
         {"a longer fence is not closed by a shorter", "````\nx\n```\n\ny", 0, ""},
@@ -215,8 +217,8 @@ TEST(MarkdownBlocksTest, WithoutABlankLineTheCutStillEndsWhole) {
 TEST_F(MarkdownTextTest, PiecesCountAsTheWholeWould) {
     const QByteArray section =
         "## Part\n\nSome prose here, five words.\n\n```\ncode line\n\nmore code\n```\n\n"
-        "<!-- a\n\ncomment -->\n\n- item one\n- item two\n\n";
-    const qint64 perSection = 1 + 5 + 2 + 2;
+        "<!-- a\n\ncomment -->\n\n- item one\n\n    still item one\n- item two\n\n";
+    const qint64 perSection = 1 + 5 + 2 + 3 + 2;
     const int sections = int(3 * MarkdownTextReader::kPieceSize / section.size());
     QByteArray all;
     all.reserve(section.size() * sections + 4);
