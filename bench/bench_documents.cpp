@@ -1,10 +1,12 @@
 // Throughput of reading documents as the text they show: MB of extracted text per second
 // through DocumentContentSource, as the count job reads it (64 KiB per read), and the
 // process's peak memory. The documents are made here: a large Word file written by libzip
-// from paragraphs generated on the fly (so making it costs no memory), and a many-page PDF
-// written by hand; plus the small PDF fixture read over and over.
+// from paragraphs generated on the fly (so making it costs no memory), a many-page PDF
+// written by hand and a long Markdown manuscript (mostly prose); plus the small PDF fixture read over and
+// over. source_MB/s is the rate through the file itself.
 //
 //   QUORVANE_BENCH_DOCX_MB=200 build/bench/bench_documents   # the size of document.xml
+//   QUORVANE_BENCH_MARKDOWN_MB=500 build/bench/bench_documents --benchmark_filter=Markdown
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
@@ -189,6 +191,40 @@ QString makePdf(int pages) {
     return path;
 }
 
+// A manuscript of `megabytes` MiB: front matter, then chapters of a heading, paragraphs of
+// prose with a little emphasis, a link, a short list, a quote and a code block.
+QString makeMarkdown(qint64 megabytes) {
+    const QString path = scratch(QStringLiteral("manuscript-%1.md").arg(megabytes));
+    if (QFileInfo::exists(path)) {
+        return path;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write("---\ntitle: A long manuscript\ntags: [bench]\n---\n\n") < 0) {
+        return {};
+    }
+    const QByteArray paragraph =
+        "The quick brown fox jumps over the lazy dog while the farmer watches from the porch, "
+        "and the afternoon light falls across the field in long *golden* stripes. She thought\n"
+        "about the harvest, the rain that had not come, and the letters she still owed her "
+        "sister; none of it could wait much longer, and yet the evening was too fine.\n\n";
+    const QByteArray chapter =
+        "## Chapter heading\n\n" + paragraph.repeated(6) +
+        "She wrote to [her sister](https://example.org/letters \"Letters\") that night.\n\n"
+        "- first item of the list\n- second item, **bold**\n\n> A quoted remark.\n\n"
+        "```\ncode line\n```\n\n";
+    QByteArray block;
+    while (block.size() < (1 << 20)) {
+        block += chapter;
+    }
+    for (qint64 written = 0; written < (megabytes << 20); written += block.size()) {
+        if (file.write(block) != block.size()) {
+            return {};
+        }
+    }
+    return path;
+}
+
 void readDocument(benchmark::State& state, const QString& path) {
     if (path.isEmpty()) {
         state.SkipWithError("the document could not be made");
@@ -232,6 +268,9 @@ void readDocument(benchmark::State& state, const QString& path) {
     }
     state.SetBytesProcessed(textBytes);
     state.counters["file_MB"] = double(QFileInfo(path).size()) / (1 << 20);
+    state.counters["source_MB/s"] =
+        benchmark::Counter(double(QFileInfo(path).size()) / (1 << 20) * double(state.iterations()),
+                           benchmark::Counter::kIsRate);
     state.counters["words"] = double(words);
     state.counters["reads"] = benchmark::Counter(double(reads), benchmark::Counter::kAvgIterations);
     state.counters["peak_rss_MB"] = peakRssMb();
@@ -253,6 +292,17 @@ void BM_ManyPagePdf(benchmark::State& state) {
     readDocument(state, makePdf(int(state.range(0))));
 }
 BENCHMARK(BM_ManyPagePdf)->Arg(500)->Unit(benchmark::kMillisecond);
+
+qint64 markdownMegabytes() {
+    const char* value = std::getenv("QUORVANE_BENCH_MARKDOWN_MB");
+    const qint64 mb = value != nullptr ? std::atoll(value) : 0;
+    return mb > 0 ? mb : 100;
+}
+
+void BM_LargeMarkdown(benchmark::State& state) {
+    readDocument(state, makeMarkdown(markdownMegabytes()));
+}
+BENCHMARK(BM_LargeMarkdown)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_FixturePdf(benchmark::State& state) {
     readDocument(state, QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() +

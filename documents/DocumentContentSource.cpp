@@ -15,6 +15,7 @@
 #include "documents/DocumentSniffer.h"
 #include "documents/FileHead.h"
 #include "documents/HtmlTextReader.h"
+#include "documents/MarkdownTextReader.h"
 #include "documents/PdfTextReader.h"
 #include "documents/RtfTextReader.h"
 #include "documents/TextSink.h"
@@ -93,6 +94,8 @@ struct DocumentContentSource::State {
             reader = std::make_unique<RtfTextReader>(std::make_unique<Sequential>(*this));
         } else if (kind == DocumentSniffer::Kind::Html) {
             reader = std::make_unique<HtmlTextReader>(std::make_unique<Sequential>(*this), name);
+        } else if (kind == DocumentSniffer::Kind::Markdown) {
+            reader = std::make_unique<MarkdownTextReader>(std::make_unique<Sequential>(*this));
         } else if (!document.open(file)) {
             error = document.errorString();
             return DocumentReader::Start::Failed;

@@ -50,6 +50,9 @@ DocumentSniffer::Kind DocumentSniffer::kindOf(QByteArrayView head, QStringView f
     if (hasSuffix(fileName, {".htm", ".html", ".xhtml"}) || opensAsHtml(head)) {
         return Kind::Html;
     }
+    if (hasSuffix(fileName, {".md", ".markdown", ".mdown"})) {
+        return Kind::Markdown;
+    }
     return Kind::Bytes;
 }
 

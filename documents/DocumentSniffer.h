@@ -6,7 +6,7 @@
 namespace quorvane {
 
 // Tells a document's kind from its first bytes; names count only where the bytes cannot
-// tell (HTML, a ZIP too damaged to show what it holds).
+// tell (HTML, Markdown, a ZIP too damaged to show what it holds).
 class DocumentSniffer {
 public:
     enum class Kind {
@@ -15,6 +15,7 @@ public:
         Pdf,
         Rtf,
         Html,
+        Markdown,  // told by its name alone, when its bytes are no other kind
         CompoundFile,  // the container of Word 97-2003 files
     };
 

@@ -128,6 +128,18 @@ void TextSink::utf8(const char* data, qsizetype size) {
     while (i < size) {
         const unsigned char b = static_cast<unsigned char>(data[i]);
         if (b < 0x80) {
+            if (b > ' ' && b != 0x7F && started_ && !pendingGap_) {
+                // Inside a word: the run of printable ASCII goes out as it is.
+                qsizetype j = i + 1;
+                while (j < size && static_cast<unsigned char>(data[j]) > ' ' &&
+                       static_cast<unsigned char>(data[j]) < 0x7F) {
+                    ++j;
+                }
+                std::memcpy(w, data + i, static_cast<std::size_t>(j - i));
+                w += j - i;
+                i = j;
+                continue;
+            }
             w = put(w, b);
             ++i;
             continue;

@@ -105,7 +105,7 @@ fi
 # folder also holds the Linux C library, which must not mix with MinGW's). A library added
 # to the build adds its pkg-config name or its loose headers here.
 third_party_packages=(libxml-2.0 poppler libgsf-1)
-third_party_headers=(zip.h zipconf.h)  # libzip
+third_party_headers=(zip.h zipconf.h md4c.h)  # libzip, md4c
 mkdir -p "$work/third-party/unicode"
 third_party=(-isystem "$work/third-party")
 for header in "${third_party_headers[@]}"; do
