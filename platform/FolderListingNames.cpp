@@ -3,7 +3,7 @@
 #include <QtGlobal>
 
 #include <cstring>
-#include <string>
+#include <limits>
 
 #include "platform/Utf8.h"
 
@@ -223,29 +223,32 @@ bool operator==(const NameList& a, const NameList& b) {
 
 void NameList::sort() {
     Block& block = own();
+    Q_ASSERT(block.starts.size() < std::numeric_limits<quint32>::max());
     // Keys are made once, and only for names beyond ASCII. Each name is sorted with the
     // first eight bytes of its key as one number, so that most comparisons neither follow
     // the name into the block nor loop over bytes.
+    constexpr quint32 ownKey = std::numeric_limits<quint32>::max();
     struct Item {
-        quint64 head;     // the key's first bytes, big-endian, zeros past its end
-        qsizetype start;  // the name in the block
-        qsizetype key;    // its key in `keys`; -1 for a name that is its own key
+        quint64 head;   // the key's first bytes, big-endian, zeros past its end
+        quint32 index;  // the name's place as listed
+        quint32 key;    // its key in keyStarts; ownKey for a name that is its own key
     };
     std::vector<char> keys;
-    std::vector<Item> items;
-    items.reserve(block.starts.size());
-    for (const qsizetype start : block.starts) {
-        Item item{0, start, -1};
-        if (!isAscii(block.bytes.data() + start)) {
-            item.key = static_cast<qsizetype>(keys.size());
-            appendSortKey(keys, decode(block.bytes.data() + start,
-                                       std::strlen(block.bytes.data() + start)));
+    std::vector<qsizetype> keyStarts;
+    std::vector<Item> items(block.starts.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        const char* name = block.bytes.data() + block.starts[i];
+        items[i] = {0, static_cast<quint32>(i), ownKey};
+        if (!isAscii(name)) {
+            items[i].key = static_cast<quint32>(keyStarts.size());
+            keyStarts.push_back(static_cast<qsizetype>(keys.size()));
+            appendSortKey(keys, decode(name, std::strlen(name)));
         }
-        items.push_back(item);
     }
     auto keyOf = [&](const Item& item) {
-        return item.key < 0 ? SortKey{block.bytes.data() + item.start, true}
-                            : SortKey{keys.data() + item.key, false};
+        return item.key == ownKey
+                   ? SortKey{block.bytes.data() + block.starts[item.index], true}
+                   : SortKey{keys.data() + keyStarts[item.key], false};
     };
     for (Item& item : items) {
         item.head = headOf(keyOf(item));
@@ -260,16 +263,21 @@ void NameList::sort() {
         }
         // Equal without regard to case: by exact name in UTF-16 order, which the bytes
         // give only when both are ASCII; then as listed.
-        const char* nameA = block.bytes.data() + a.start;
-        const char* nameB = block.bytes.data() + b.start;
-        const int exact = a.key < 0 && b.key < 0
+        const char* nameA = block.bytes.data() + block.starts[a.index];
+        const char* nameB = block.bytes.data() + block.starts[b.index];
+        const int exact = a.key == ownKey && b.key == ownKey
                               ? std::strcmp(nameA, nameB)
                               : QString::compare(decode(nameA, std::strlen(nameA)),
                                                  decode(nameB, std::strlen(nameB)));
-        return exact != 0 ? exact < 0 : a.start < b.start;
+        return exact != 0 ? exact < 0 : a.index < b.index;
     });
+    // The items' heads are spent: they carry the starts in their new order, so that no
+    // second table of starts is needed.
+    for (Item& item : items) {
+        item.head = static_cast<quint64>(block.starts[item.index]);
+    }
     for (size_t i = 0; i < items.size(); ++i) {
-        block.starts[i] = items[i].start;
+        block.starts[i] = static_cast<qsizetype>(items[i].head);
     }
 }
 
