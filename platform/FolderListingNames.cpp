@@ -140,12 +140,6 @@ QString NameList::at(qsizetype index) const {
                           : decode(bytes, length);
 }
 
-bool NameList::equals(qsizetype index, QLatin1StringView name) const {
-    const char* bytes = bytesOf(index);
-    return std::strncmp(bytes, name.data(), static_cast<size_t>(name.size())) == 0 &&
-           bytes[name.size()] == 0;
-}
-
 bool NameList::lastPartEquals(qsizetype index, QLatin1StringView name) const {
     const char* bytes = bytesOf(index);
     const char* slash = std::strrchr(bytes, '/');
@@ -164,8 +158,7 @@ NameList::Block& NameList::own() {
 void NameList::appendUnits(QStringView units) {
     for (qsizetype i = 0; i < units.size(); ++i) {
         char32_t code = units[i].unicode();
-        if (QChar::isHighSurrogate(code) && i + 1 < units.size() &&
-            units[i + 1].isLowSurrogate()) {
+        if (QChar::isHighSurrogate(code) && i + 1 < units.size() && units[i + 1].isLowSurrogate()) {
             code = QChar::surrogateToUcs4(units[i], units[i + 1]);
             ++i;
         }
@@ -192,12 +185,6 @@ void NameList::append(const NameList& names, QStringView prefix) {
 
 void NameList::clear() {
     d_ = std::make_shared<Block>();
-}
-
-void NameList::reserve(qsizetype names, qsizetype bytes) {
-    Block& block = own();
-    block.starts.reserve(static_cast<size_t>(names));
-    block.bytes.reserve(static_cast<size_t>(bytes));
 }
 
 QStringList NameList::toStringList() const {
@@ -246,9 +233,8 @@ void NameList::sort() {
         }
     }
     auto keyOf = [&](const Item& item) {
-        return item.key == ownKey
-                   ? SortKey{block.bytes.data() + block.starts[item.index], true}
-                   : SortKey{keys.data() + keyStarts[item.key], false};
+        return item.key == ownKey ? SortKey{block.bytes.data() + block.starts[item.index], true}
+                                  : SortKey{keys.data() + keyStarts[item.key], false};
     };
     for (Item& item : items) {
         item.head = headOf(keyOf(item));

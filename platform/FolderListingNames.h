@@ -34,12 +34,24 @@ public:
         const_iterator(const NameList* list, qsizetype index) : list_(list), index_(index) {}
         QString operator*() const { return list_->at(index_); }
         QString operator[](difference_type n) const { return list_->at(index_ + n); }
-        const_iterator& operator++() { ++index_; return *this; }
+        const_iterator& operator++() {
+            ++index_;
+            return *this;
+        }
         const_iterator operator++(int) { return {list_, index_++}; }
-        const_iterator& operator--() { --index_; return *this; }
+        const_iterator& operator--() {
+            --index_;
+            return *this;
+        }
         const_iterator operator--(int) { return {list_, index_--}; }
-        const_iterator& operator+=(difference_type n) { index_ += n; return *this; }
-        const_iterator& operator-=(difference_type n) { index_ -= n; return *this; }
+        const_iterator& operator+=(difference_type n) {
+            index_ += n;
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n) {
+            index_ -= n;
+            return *this;
+        }
         friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
         friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
         friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
@@ -60,22 +72,20 @@ public:
 
     NameList();
     // From names already in strings: for callers that build a short list by hand.
-    NameList(const QStringList& names);  // NOLINT(google-explicit-constructor)
+    NameList(const QStringList& names);
     NameList(std::initializer_list<QString> names);
 
     qsizetype size() const { return static_cast<qsizetype>(d_->starts.size()); }
     bool isEmpty() const { return d_->starts.empty(); }
     QString at(qsizetype index) const;
     QString operator[](qsizetype index) const { return at(index); }
-    // Whether name `index` is `name` exactly, without making a string of it.
-    bool equals(qsizetype index, QLatin1StringView name) const;
-    // The part of name `index` after its last "/", compared as equals() does.
+    // Whether the part of name `index` after its last "/" is `name` exactly, without
+    // making a string of it.
     bool lastPartEquals(qsizetype index, QLatin1StringView name) const;
 
     void append(QStringView name);
     void append(const NameList& names, QStringView prefix = {});
     void clear();
-    void reserve(qsizetype names, qsizetype bytes);
 
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size()}; }
