@@ -322,11 +322,13 @@ std::optional<Listed> listFiles(const CliOptions& options) {
         return std::nullopt;
     }
     // A typing slip in the pattern must not replace a good report with an empty one.
-    const QStringList& names = listed.listing.names;
-    const QString reportName = QString::fromLatin1(CountJob::kReportName);
-    if (std::none_of(names.begin(), names.end(), [&](const QString& path) {
-            return path.mid(path.lastIndexOf(u'/') + 1) != reportName;
-        })) {
+    const NameList& names = listed.listing.names;
+    const QLatin1StringView reportName(CountJob::kReportName);
+    bool onlyReport = true;
+    for (qsizetype i = 0; i < names.size() && onlyReport; ++i) {
+        onlyReport = names.lastPartEquals(i, reportName);
+    }
+    if (onlyReport) {
         printError(QStringLiteral("no file in %1 matches %2")
                        .arg(FileName::display(listed.folder), FileName::display(options.pattern)));
         return std::nullopt;

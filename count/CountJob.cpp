@@ -75,6 +75,11 @@ bool CountJob::isCounted(const QString& entryPath) {
     return !name.isEmpty() && name != QLatin1String(kReportName);
 }
 
+bool CountJob::isCountedAt(qsizetype index) const {
+    return !request_.entries.lastPartEquals(index, QLatin1StringView("")) &&
+           !request_.entries.lastPartEquals(index, QLatin1StringView(kReportName));
+}
+
 int CountJob::threadCount() const {
     return parts_.threads > 0 ? parts_.threads : qMax(1, QThread::idealThreadCount());
 }
@@ -91,8 +96,8 @@ bool CountJob::countInSequence(const FileIdentity& report, ReportFormat& format,
         return takeTurnInFile();
     });
     for (qsizetype index = 0; index < request_.entries.size(); ++index) {
-        const QString& entryPath = request_.entries[index];
-        if (isCounted(entryPath)) {
+        if (isCountedAt(index)) {
+            const QString entryPath = request_.entries[index];
             const FileResult file = fileCount.countWhole(
                 *source, Paths::join(request_.folder, entryPath), report);
             if (!addResult(index, entryPath, file, format, result)) {
@@ -164,7 +169,7 @@ bool CountJob::countInParallel(int threads, const FileIdentity& report, ReportFo
     ParallelCount workers(threads, parts_.makeSource, request_.rule, report,
                           parts_.partSize > 0 ? parts_.partSize : ParallelCount::kPartSize,
                           parts_.readMethod);
-    const QStringList& entries = request_.entries;
+    const NameList& entries = request_.entries;
     const qsizetype ahead = 2 * kTakenTogether + qsizetype{16} * threads;
     qsizetype submitted = 0;
     for (qsizetype index = 0; index < entries.size(); ++index) {
@@ -172,7 +177,7 @@ bool CountJob::countInParallel(int threads, const FileIdentity& report, ReportFo
         if (submitted < entries.size() && submitted < index + ahead / 2) {
             submitted = submitUpTo(workers, submitted, index + ahead);
         }
-        if (isCounted(entries[index])) {
+        if (isCountedAt(index)) {
             FileResult file;
             if (!waitForResult(workers, index, submitted, file)) {
                 result.outcome = CountResult::Outcome::Cancelled;
@@ -195,12 +200,12 @@ bool CountJob::countInParallel(int threads, const FileIdentity& report, ReportFo
 }
 
 qsizetype CountJob::submitUpTo(ParallelCount& workers, qsizetype from, qsizetype until) const {
-    const QStringList& entries = request_.entries;
+    const NameList& entries = request_.entries;
     const qsizetype end = qMin(until, entries.size());
     QList<std::pair<qint64, QString>> batch;
     batch.reserve(end - from);
     for (; from < end; ++from) {
-        if (isCounted(entries[from])) {
+        if (isCountedAt(from)) {
             batch.append({from, Paths::join(request_.folder, entries[from])});
         }
     }
@@ -210,10 +215,9 @@ qsizetype CountJob::submitUpTo(ParallelCount& workers, qsizetype from, qsizetype
 
 bool CountJob::waitForResult(ParallelCount& workers, qsizetype index, qsizetype submitted,
                              FileResult& file) {
-    const QStringList& entries = request_.entries;
     // The last file handed in among the next few, so a wait ends with several done.
     qsizetype alsoReady = qMin(index + kTakenTogether, submitted - 1);
-    while (alsoReady > index && !isCounted(entries[alsoReady])) {
+    while (alsoReady > index && !isCountedAt(alsoReady)) {
         --alsoReady;
     }
     // Waiting for a file gives way to the host at this pace, as reading does in sequence.

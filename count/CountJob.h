@@ -12,6 +12,7 @@
 #include "count/ReportFormat.h"
 #include "count/ReportLine.h"
 #include "count/WordRule.h"
+#include "platform/FolderListingNames.h"
 #include "platform/ReportFile.h"
 
 namespace quorvane {
@@ -24,7 +25,7 @@ class ParallelCount;
 // the letter case and the creation dates are asked for as each line is built.
 struct CountRequest {
     QString folder;
-    QStringList entries;  // paths relative to the folder ("/" between folders), in list order
+    NameList entries;  // paths relative to the folder ("/" between folders), in list order
     // Empty: tallix.txt in the folder, never followed through a link.
     QString reportPath;
     ReportFile::Target reportTarget = ReportFile::Target::ProgramReport;
@@ -112,6 +113,8 @@ public:
     static bool isCounted(const QString& entryPath);
 
 private:
+    // isCounted() for entry `index`, read from the list without making a string of it.
+    bool isCountedAt(qsizetype index) const;
     // Threads that count: as asked, else one per core.
     int threadCount() const;
     // Count every entry and add its line, on this thread or on `threads` workers; false

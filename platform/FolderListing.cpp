@@ -2,7 +2,6 @@
 
 #include "platform/FolderListingOs.h"
 #include "platform/Paths.h"
-#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <string>
@@ -89,56 +88,19 @@ private:
     mutable std::u32string scratch_;
 };
 
-// What lessThan compares, worked out once per name: every UTF-16 unit case-folded as
-// QString::compare(..., Qt::CaseInsensitive) folds it, the second unit of a surrogate
-// pair standing for the whole folded code point. Held as bytes, so that most keys need no
-// memory of their own and two compare with one memcmp.
-std::string sortKey(const QString& name) {
-    std::string key;
-    key.reserve(static_cast<size_t>(name.size()));
-    char16_t last = 0;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t unit = name[i].unicode();
-        char32_t folded = unit;
-        if (unit < 0x80) {
-            folded = unit >= u'A' && unit <= u'Z' ? unit + 0x20 : unit;
-        } else if (QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(last)) {
-            folded = QChar::toCaseFolded(QChar::surrogateToUcs4(last, unit));
-        } else if (!QChar::isSurrogate(unit)) {
-            folded = QChar::toCaseFolded(char32_t{unit});
-        }
-        last = unit;
-        utf8::append(key, folded);
-    }
-    return key;
-}
-
 }  // namespace
 
 void FolderListing::sort(QStringList& names) {
-    // A large folder is sorted by keys made once, not folded again in every comparison.
-    std::vector<std::pair<std::string, qsizetype>> keyed;
-    keyed.reserve(static_cast<size_t>(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        keyed.emplace_back(sortKey(names[i]), i);
-    }
-    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-        const int order = a.first.compare(b.first);
-        return order != 0 ? order < 0 : names[a.second] < names[b.second];
-    });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const auto& entry : keyed) {
-        sorted.append(std::move(names[entry.second]));
-    }
-    names = std::move(sorted);
+    NameList compact(names);
+    compact.sort();
+    names = compact.toStringList();
 }
 
 FolderList FolderListing::list(const QString& folder, const QString& pattern) {
     // The folder is read even for an empty pattern, so that a folder that cannot be read is
     // reported as such and not as an empty one.
     FolderList result = FolderListingOs::readFiles(folder, Pattern(pattern));
-    sort(result.names);
+    result.names.sort();
     return result;
 }
 
@@ -159,14 +121,12 @@ FolderList FolderListing::listRecursive(const QString& folder, const QString& pa
             continue;
         }
         const QString prefix = relative + u'/';
-        for (const QString& name : inside.names) {
-            result.names.append(prefix + name);
-        }
+        result.names.append(inside.names, prefix);
         for (const QString& subfolder : FolderListingOs::readOwnSubfolders(path)) {
             pending.append(prefix + subfolder);
         }
     }
-    sort(result.names);
+    result.names.sort();
     std::sort(result.unreadable.begin(), result.unreadable.end(),
               [](const FolderProblem& a, const FolderProblem& b) {
                   return FolderListing::lessThan(a.path, b.path);

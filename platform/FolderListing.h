@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/FolderListingNames.h"
+
 namespace quorvane {
 
 // A subfolder whose files could not be listed, and the system's reason.
@@ -13,9 +15,9 @@ struct FolderProblem {
 };
 
 struct FolderList {
-    bool ok = false;    // false when the folder could not be read
-    QStringList names;  // file names only, no folder; with listRecursive paths from the folder
-    QString error;      // the system's reason when !ok
+    bool ok = false;  // false when the folder could not be read
+    NameList names;   // file names only, no folder; with listRecursive paths from the folder
+    QString error;    // the system's reason when !ok
     QList<FolderProblem> unreadable;  // with listRecursive, in lessThan() order
 };
 

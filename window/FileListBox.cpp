@@ -1,8 +1,7 @@
 #include "window/FileListBox.h"
 
+#include <QAbstractListModel>
 #include <QPointer>
-#include <QStringListModel>
-#include <QThreadPool>
 
 #include <chrono>
 #include <future>
@@ -22,8 +21,38 @@ constexpr std::chrono::milliseconds kListWithoutYielding{2};
 
 }  // namespace
 
-FileListBox::FileListBox(QWidget* parent)
-    : QListView(parent), rows_(new QStringListModel(this)) {
+// The rows over the listed names: a row's text is made when the view asks for it, so a
+// folder of many thousand files costs no second list of texts, and a new listing is one
+// reset of the view.
+class FileListBox::Rows : public QAbstractListModel {
+public:
+    explicit Rows(QObject* parent) : QAbstractListModel(parent) {}
+
+    void setNames(const NameList& names) {
+        beginResetModel();
+        names_ = names;
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(names_.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= names_.size() ||
+            (role != Qt::DisplayRole && role != Qt::EditRole)) {
+            return {};
+        }
+        // The names keep the bytes the count opens the files by; the rows show them
+        // readably.
+        return FileName::display(names_.at(index.row()));
+    }
+
+private:
+    NameList names_;
+};
+
+FileListBox::FileListBox(QWidget* parent) : QListView(parent), rows_(new Rows(this)) {
     // Folders with many thousand files must list quickly.
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -37,7 +66,7 @@ void FileListBox::setPath(const QString& folder) {
 }
 
 int FileListBox::count() const {
-    return rows_->rowCount();
+    return rows_->rowCount({});
 }
 
 QString FileListBox::textAt(int row) const {
@@ -46,26 +75,10 @@ QString FileListBox::textAt(int row) const {
 
 void FileListBox::refresh() {
     const quint64 listing = ++listing_;
-    // The rows' texts are made on the listing thread too: for a large folder that is work
-    // the window need not wait for.
-    struct Listed {
-        QStringList names;
-        QStringList shown;
-    };
-    std::future<Listed> pending =
+    std::future<NameList> pending =
         std::async(std::launch::async, [folder = path_, pattern = pattern_] {
-            const FolderList result = FolderListing::list(folder, pattern);
-            Listed listed;
-            if (result.ok) {
-                listed.names = result.names;
-            }
-            // names keeps the bytes the count opens the files by; the rows show them
-            // readably.
-            listed.shown.reserve(listed.names.size());
-            for (const QString& name : listed.names) {
-                listed.shown.append(FileName::display(name));
-            }
-            return listed;
+            FolderList result = FolderListing::list(folder, pattern);
+            return result.ok ? std::move(result.names) : NameList();
         });
     if (pending.wait_for(kListWithoutYielding) != std::future_status::ready) {
         const QPointer<FileListBox> alive(this);
@@ -77,18 +90,13 @@ void FileListBox::refresh() {
             return;
         }
     }
-    Listed listed = pending.get();
-    // The lists shown until now may hold a hundred thousand names; freeing them takes
-    // longer than the window should go without handling its events, so another thread
-    // does it.
-    QStringList previousNames = std::exchange(names_, std::move(listed.names));
-    QStringList previousRows = rows_->stringList();
-    rows_->setStringList(listed.shown);
-    QThreadPool::globalInstance()->start(
-        [names = std::move(previousNames), rows = std::move(previousRows)]() mutable {
-            names.clear();
-            rows.clear();
-        });
+    NameList listed = pending.get();
+    // The same names as shown already (a count that only rewrote its report): the rows
+    // stay, and the view is neither reset nor painted again.
+    if (!(listed == names_)) {
+        names_ = std::move(listed);
+        rows_->setNames(names_);
+    }
     emit refreshed();
 }
 

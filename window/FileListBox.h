@@ -3,7 +3,7 @@
 #include <QListView>
 #include <QStringList>
 
-class QStringListModel;
+#include "platform/FolderListingNames.h"
 
 namespace quorvane {
 
@@ -27,7 +27,8 @@ public:
     void refresh();
 
     // The names as listed, in list order (undecodable bytes kept; see FileName).
-    const QStringList& names() const { return names_; }
+    const NameList& entries() const { return names_; }
+    QStringList names() const { return names_.toStringList(); }
     // The rows as shown.
     int count() const;
     QString textAt(int row) const;
@@ -39,8 +40,9 @@ signals:
 private:
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
-    QStringList names_;
-    QStringListModel* rows_ = nullptr;
+    NameList names_;
+    class Rows;
+    Rows* rows_ = nullptr;
     quint64 listing_ = 0;  // which refresh() is the latest
 };
 

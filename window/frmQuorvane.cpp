@@ -389,7 +389,7 @@ void frmQuorvane::cmdcountwords_Click() {
 
     CountRequest request;
     request.folder = ui_->File1->path();
-    request.entries = ui_->File1->names();
+    request.entries = ui_->File1->entries();
     request.options = [this] { return reportOptions(); };
     request.letterCase = [this] { return letterCase(); };
     request.dateCreated = [this](const QString& path) {

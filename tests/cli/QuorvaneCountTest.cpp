@@ -140,7 +140,8 @@ TEST_F(CliTest, OptionsShapeTheLines) {
 }
 
 TEST_F(CliTest, SameBytesAsTheEngine) {
-    const QStringList names = FolderListing::list(dir.path(), "*.md;ALPHA*").names;
+    const QStringList names =
+        FolderListing::list(dir.path(), "*.md;ALPHA*").names.toStringList();
     ASSERT_EQ(names, QStringList({"alpha_one-draft.txt", "Beta file.md"}));
     const ReportOptions options{true, true, true, true, true};
     QTemporaryDir out;

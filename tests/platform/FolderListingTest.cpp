@@ -93,7 +93,8 @@ class ListingByPattern : public ListingOfOneFolder,
 TEST_P(ListingByPattern, ListsMatchingRegularFilesInOrder) {
     const FolderList list = FolderListing::list(folder->dir.path(), GetParam().pattern);
     EXPECT_TRUE(list.ok) << qPrintable(list.error);
-    EXPECT_EQ(list.names, GetParam().expected) << qPrintable(list.names.join(" | "));
+    const QStringList names = list.names.toStringList();
+    EXPECT_EQ(names, GetParam().expected) << qPrintable(names.join(" | "));
 }
 
 const QString cafe = held(kLatinFile);
@@ -119,12 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ListingOfOneFolder, NamesOutsideTheEncodingOpenByTheirListedName) {
     const FolderList list = FolderListing::list(folder->dir.path(), "caf*");
     ASSERT_EQ(list.names.size(), 1);
-    const QString path = folder->dir.filePath(list.names.first());
+    const QString path = folder->dir.filePath(list.names.at(0));
     EXPECT_EQ(FileName::toNative(path), QFile::encodeName(folder->dir.path()) + '/' + kLatinFile);
     const int fd = ::open(FileName::toNative(path).constData(), O_RDONLY);
     EXPECT_GE(fd, 0);
     ::close(fd);
-    EXPECT_EQ(FileName::display(list.names.first()), QString::fromUtf8("caf\uFFFD.txt"));
+    EXPECT_EQ(FileName::display(list.names.at(0)), QString::fromUtf8("caf\uFFFD.txt"));
 
     const QString inner = folder->dir.filePath(held(kLatinFolder));
     const FolderList inside = FolderListing::list(inner, "*.*");
@@ -401,8 +402,8 @@ TEST(FolderListingRecursive, ListsEveryFileBelowOnce) {
         const FolderList list = FolderListing::listRecursive(tree.dir.path(), row.pattern);
         EXPECT_TRUE(list.ok) << qPrintable(list.error);
         EXPECT_TRUE(list.unreadable.isEmpty());
-        EXPECT_EQ(list.names, row.expected)
-            << row.pattern << ": " << qPrintable(list.names.join(" | "));
+        const QStringList names = list.names.toStringList();
+        EXPECT_EQ(names, row.expected) << row.pattern << ": " << qPrintable(names.join(" | "));
     }
     // Every listed path opens from the top folder, held bytes and all.
     for (const QString& path : FolderListing::listRecursive(tree.dir.path(), "*.*").names) {
@@ -454,8 +455,8 @@ TEST(FolderListingRecursive, SubfolderThatCannotBeReadIsNamed) {
     EXPECT_EQ(problem.reason, qt_error_string(ENAMETOOLONG));
     EXPECT_GT(dir.filePath(problem.path).toUtf8().size(), 4095);
     ASSERT_GE(list.names.size(), 2);
-    EXPECT_TRUE(list.names.contains(QString::fromLatin1(part) + "/x.txt"));
-    EXPECT_EQ(list.names.last(), "top.txt");
+    EXPECT_TRUE(list.names.toStringList().contains(QString::fromLatin1(part) + "/x.txt"));
+    EXPECT_EQ(list.names.at(list.names.size() - 1), "top.txt");
     for (const QString& name : list.names) {
         EXPECT_LT(dir.filePath(name).toUtf8().size(), 4096);
     }
@@ -503,6 +504,83 @@ TEST(FolderListingOrder, FastSortAgreesWithLessThan) {
         FolderListing::sort(names);
         ASSERT_EQ(names, expected) << round;
     }
+}
+
+// Names far longer than the eight bytes compared first, alike up to their last letters
+// or only in case, beside short ones: the compact sort still agrees with lessThan.
+TEST(FolderListingOrder, LongNamesAlikeFarIntoThemAgreeWithLessThan) {
+    const QString stem = QString(300, u'x');
+    const QString accented = QString::fromUtf8("\u00e9t\u00e9 r\u00e9sum\u00e9 ");
+    const QStringList rows[] = {
+        {stem + "b", stem + "a", stem + "B", stem + "A", stem, "x", "X"},
+        {accented + "2", accented + "10", accented.toUpper() + "2", accented, "\u00c9"},
+        {"report.txt", "Report.txt", "report.TXT", "reports.txt", "report", "r\u00e9port.txt"},
+        {"abcdefgh", "abcdefgh1", "ABCDEFGH", "abcdefg", "abcdefgi", "abcdefg\u00e4"},
+        {},
+        {"only.txt"},
+    };
+    for (const QStringList& input : rows) {
+        QStringList expected = input;
+        std::stable_sort(expected.begin(), expected.end(), &FolderListing::lessThan);
+        NameList names(input);
+        names.sort();
+        EXPECT_EQ(names.toStringList(), expected) << qPrintable(input.join(" | "));
+    }
+}
+
+// Every name comes back exactly as it went in, however it is made up, and the last part
+// of a path is matched by its bytes.
+TEST(FolderListingNames, NamesComeBackWhole) {
+    const struct {
+        QString name;
+        bool isReport;  // its last part is tallix.txt
+    } rows[] = {
+        {"plain.txt", false},
+        {held("caf\xe9.txt"), false},
+        {held("sub/\xff\xfe/tallix.txt"), true},
+        {QString::fromUtf8("\U0001F600 smile.txt"), false},
+        {QString(QChar(0xd801)) + "lone high", false},
+        {"ends in a lone low " + QString(QChar(0xdc28)), false},
+        {QString(QChar(0xd801)), false},
+        {QString(4000, u'n') + "/tallix.txt", true},
+        {"tallix.txt", true},
+        {"tallix.txt.old", false},
+        {"Tallix.txt", false},
+        {"dir/", false},
+        {"", false},
+    };
+    NameList names;
+    for (const auto& row : rows) {
+        names.append(row.name);
+    }
+    ASSERT_EQ(names.size(), qsizetype(std::size(rows)));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString& name = rows[i].name;
+        EXPECT_EQ(names.at(i), name) << qPrintable(FileName::display(name));
+        EXPECT_EQ(names.lastPartEquals(i, QLatin1StringView("tallix.txt")), rows[i].isReport)
+            << qPrintable(FileName::display(name));
+    }
+    EXPECT_TRUE(names.lastPartEquals(names.size() - 2, QLatin1StringView("")));
+    EXPECT_TRUE(names.lastPartEquals(names.size() - 1, QLatin1StringView("")));
+}
+
+// A copy keeps its names whatever happens to the list it was copied from, and back.
+TEST(FolderListingNames, CopiesAreIndependent) {
+    NameList first{"b", "a"};
+    const NameList copy = first;
+    first.append(QStringLiteral("c"));
+    first.sort();
+    EXPECT_EQ(copy.toStringList(), (QStringList{"b", "a"}));
+    EXPECT_EQ(first.toStringList(), (QStringList{"a", "b", "c"}));
+
+    NameList prefixed;
+    prefixed.append(copy, u"sub/");
+    prefixed.append(copy);
+    EXPECT_EQ(prefixed.toStringList(), (QStringList{"sub/b", "sub/a", "b", "a"}));
+    EXPECT_FALSE(prefixed == copy);
+    first.clear();
+    EXPECT_TRUE(first.isEmpty());
+    EXPECT_EQ(copy.size(), 2);
 }
 
 TEST(FolderListingErrors, UnreadableFoldersReportTheReason) {
