@@ -36,7 +36,7 @@ public:
         QString pattern;
         WordRule rule = WordRule::Classic;
         bool documentText = false;
-        QDateTime written;  // invalid: not said
+        QDateTime written{};  // invalid: not said
         bool subtotals = false;
     };
 

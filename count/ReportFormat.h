@@ -58,7 +58,7 @@ struct ReportEntry {
     // Compared with an earlier report: the count it had for the same path, none for a file
     // new since.
     bool compared = false;
-    std::optional<qint64> previous;
+    std::optional<qint64> previous{};
 };
 
 // Turns the entries of one count into the bytes of a report: begin, one entry() per
