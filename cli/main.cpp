@@ -86,7 +86,7 @@ struct CliOptions {
     bool showYieldGap = false;
     int threads = 0;  // 0: one per core
     bool outputNamed = false;
-    QString output;  // --output's FILE; "-" for standard output
+    QString output;    // --output's FILE; "-" for standard output
     QString compare;   // --compare's EARLIER.json; empty when not comparing
     QString saveJson;  // --save-json's FILE; empty when not asked
     bool subtotals = false;
@@ -409,24 +409,26 @@ std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options,
         case CliOptions::Format::Text:
             break;
     }
-    return std::make_unique<TextReportFormat>([report = options.report] { return report; },
-                                              [letterCase = options.letterCase] {
-                                                  return letterCase;
-                                              });
+    return std::make_unique<TextReportFormat>(
+        [report = options.report] { return report; },
+        [letterCase = options.letterCase] { return letterCase; });
 }
 
 Formats makeFormats(const CliOptions& options, const QString& folder,
                     const std::optional<EarlierReport>& earlier) {
-    const JsonReportFormat::About about{folder, options.pattern, options.rule,
-                                        options.documentText, QDateTime::currentDateTime(),
+    const JsonReportFormat::About about{folder,
+                                        options.pattern,
+                                        options.rule,
+                                        options.documentText,
+                                        QDateTime::currentDateTime(),
                                         options.subtotals};
     Formats formats;
     formats.asked = makeFormat(options, about);
     formats.outer = formats.asked.get();
     if (!options.saveJson.isEmpty()) {
         formats.saved = std::make_unique<JsonReportFormat>(about);
-        formats.both = std::make_unique<TeeReportFormat>(*formats.asked, *formats.saved,
-                                                         options.saveJson);
+        formats.both =
+            std::make_unique<TeeReportFormat>(*formats.asked, *formats.saved, options.saveJson);
         formats.outer = formats.both.get();
     }
     if (earlier) {
@@ -459,10 +461,10 @@ bool readEarlier(const CliOptions& options, const QString& folder,
         return false;
     }
     if (earlier->folder != folder) {
-        printError(QStringLiteral("note: \"%1\" is a count of \"%2\"; files are matched by "
-                                  "their path from the folder")
-                       .arg(FileName::display(options.compare),
-                            FileName::display(earlier->folder)));
+        printError(
+            QStringLiteral("note: \"%1\" is a count of \"%2\"; files are matched by "
+                           "their path from the folder")
+                .arg(FileName::display(options.compare), FileName::display(earlier->folder)));
     }
     return true;
 }

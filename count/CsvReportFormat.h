@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QList>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include "count/ReportFormat.h"
 
@@ -35,8 +35,7 @@ public:
         bool subtotals = false;
     };
 
-    explicit CsvReportFormat(Separator separator = Separator::Comma)
-        : separator_(separator) {}
+    explicit CsvReportFormat(Separator separator = Separator::Comma) : separator_(separator) {}
     CsvReportFormat(Separator separator, Columns columns)
         : separator_(separator), columns_(columns) {}
 

@@ -119,15 +119,18 @@ std::optional<EarlierReport> EarlierReport::parse(const QByteArray& bytes,
 
 QString EarlierReport::mismatch(WordRule runRule, bool runDocumentText) const {
     if (rule != runRule) {
-        return QStringLiteral("the earlier report was counted with --rule %1, this run with "
-                              "--rule %2")
+        return QStringLiteral(
+                   "the earlier report was counted with --rule %1, this run with "
+                   "--rule %2")
             .arg(QLatin1String(ruleName(rule)), QLatin1String(ruleName(runRule)));
     }
     if (documentText != runDocumentText) {
-        return documentText ? QStringLiteral("the earlier report was counted with "
-                                             "--document-text, this run without it")
-                            : QStringLiteral("the earlier report was counted without "
-                                             "--document-text, this run with it");
+        return documentText ? QStringLiteral(
+                                  "the earlier report was counted with "
+                                  "--document-text, this run without it")
+                            : QStringLiteral(
+                                  "the earlier report was counted without "
+                                  "--document-text, this run with it");
     }
     return QString();
 }

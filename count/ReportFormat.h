@@ -26,7 +26,7 @@ struct GoneFile {
 // This count beside an earlier report of the same folder.
 struct Comparison {
     qint64 previousTotal = 0;
-    QDateTime since;  // when the earlier report was written
+    QDateTime since;       // when the earlier report was written
     QList<GoneFile> gone;  // in the earlier report's order
 };
 
@@ -54,7 +54,7 @@ struct ReportEntry {
     QString name;          // the file name as listed (may hold undecodable bytes)
     QString relativePath;  // from the counted folder, "/" between folders
     qint64 words = 0;
-    QDateTime created;     // local time; invalid when unknown
+    QDateTime created;  // local time; invalid when unknown
     // Compared with an earlier report: the count it had for the same path, none for a file
     // new since.
     bool compared = false;

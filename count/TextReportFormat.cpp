@@ -76,9 +76,8 @@ bool TextReportFormat::end(const ReportSummary& summary) {
         return false;
     }
     for (const GoneFile& gone : comparison.gone) {
-        if (!writeLine(QStringLiteral("%1 (%2 Words)")
-                           .arg(lineSafeName(gone.path))
-                           .arg(gone.previous))) {
+        if (!writeLine(
+                QStringLiteral("%1 (%2 Words)").arg(lineSafeName(gone.path)).arg(gone.previous))) {
             return false;
         }
     }

@@ -71,13 +71,15 @@ TEST(EarlierReport, ReadsOnlyWholeReports) {
         QByteArray bytes;
         const char* error;  // empty: read
     } rows[] = {
-        {"whole", earlierJson(R"({"path": "a.txt", "words": 4}, {"path": "s/b.txt", "words": 0})"), ""},
+        {"whole", earlierJson(R"({"path": "a.txt", "words": 4}, {"path": "s/b.txt", "words": 0})"),
+         ""},
         {"not_json", "Total Words: 12\r\n", "not JSON"},
         {"cut_short", earlierJson("").left(60), "not JSON"},
         {"array", "[1, 2]", "not a JSON report of quorvane-count"},
         {"other_object", R"({"name": "a.txt", "files": 3})", "not a JSON report of quorvane-count"},
         {"file_without_words", earlierJson(R"({"path": "a.txt"})"), "a damaged report: file 1"},
-        {"negative_words", earlierJson(R"({"path": "a.txt", "words": -2})"), "a damaged report: file 1"},
+        {"negative_words", earlierJson(R"({"path": "a.txt", "words": -2})"),
+         "a damaged report: file 1"},
         {"fraction", earlierJson(R"({"path": "a.txt", "words": 1}, {"path": "b", "words": 1.5})"),
          "a damaged report: file 2"},
         {"no_rule", QByteArray(earlierJson("")).replace("\"rule\": \"classic\",", ""),
@@ -88,7 +90,8 @@ TEST(EarlierReport, ReadsOnlyWholeReports) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         QString error;
-        const std::optional<EarlierReport> report = EarlierReport::parse(row.bytes, modified, error);
+        const std::optional<EarlierReport> report =
+            EarlierReport::parse(row.bytes, modified, error);
         if (*row.error == '\0') {
             ASSERT_TRUE(report.has_value()) << qPrintable(error);
             ASSERT_EQ(report->files.size(), 2);
@@ -133,8 +136,11 @@ TEST(EarlierReport, DateAndSettings) {
 // Each kind of change, in the text, CSV and JSON layouts; the same entries without an
 // earlier report give the plain report.
 TEST(ComparedFormat, EachKindOfChange) {
-    const EarlierReport earlier = earlierOf(
-        {{"grown.txt", 5}, {"old name.txt", 7}, {"same.txt", 3}, {"shrunk.txt", 9}, {"gone.txt", 2}});
+    const EarlierReport earlier = earlierOf({{"grown.txt", 5},
+                                             {"old name.txt", 7},
+                                             {"same.txt", 3},
+                                             {"shrunk.txt", 9},
+                                             {"gone.txt", 2}});
     const QList<ReportEntry> entries = {entryAt(0, "grown.txt", 17), entryAt(1, "new name.txt", 7),
                                         entryAt(2, "same.txt", 3), entryAt(3, "shrunk.txt", 6)};
     const QString since = dateCreatedText(kEarlierDate);
@@ -177,10 +183,10 @@ TEST(ComparedFormat, EachKindOfChange) {
 // only subfolders still gets its line, and files at the top get none.
 TEST(SubtotalFormat, ThreeDepths) {
     const QList<ReportEntry> entries = {
-        entryAt(0, "top.txt", 1),          entryAt(1, "a/one.txt", 2),
-        entryAt(2, "a/b/c/deep.txt", 4),   entryAt(3, "a/b/c/deeper.txt", 8),
-        entryAt(4, "a/b2/x.txt", 16),      entryAt(5, "a/z.txt", 32),
-        entryAt(6, "ab/y.txt", 64),        entryAt(7, "last.txt", 128),
+        entryAt(0, "top.txt", 1),        entryAt(1, "a/one.txt", 2),
+        entryAt(2, "a/b/c/deep.txt", 4), entryAt(3, "a/b/c/deeper.txt", 8),
+        entryAt(4, "a/b2/x.txt", 16),    entryAt(5, "a/z.txt", 32),
+        entryAt(6, "ab/y.txt", 64),      entryAt(7, "last.txt", 128),
     };
     const struct {
         const char* label;
@@ -189,11 +195,13 @@ TEST(SubtotalFormat, ThreeDepths) {
     } rows[] = {
         {"three_depths", entries,
          "top.txt (1 Words)\r\na/one.txt (2 Words)\r\na/b/c/deep.txt (4 Words)\r\n"
-         "a/b/c/deeper.txt (8 Words)\r\na/b/c/ \xe2\x80\x94 Words: 12\r\na/b/ \xe2\x80\x94 Words: 12\r\n"
+         "a/b/c/deeper.txt (8 Words)\r\na/b/c/ \xe2\x80\x94 Words: 12\r\na/b/ \xe2\x80\x94 Words: "
+         "12\r\n"
          "a/b2/x.txt (16 Words)\r\na/b2/ \xe2\x80\x94 Words: 16\r\na/z.txt (32 Words)\r\n"
          "a/ \xe2\x80\x94 Words: 62\r\nab/y.txt (64 Words)\r\nab/ \xe2\x80\x94 Words: 64\r\n"
          "last.txt (128 Words)\r\n\r\nTotal Words: 255\r\n"},
-        {"deepest_last", {entryAt(0, "a/b/c/d.txt", 5)},
+        {"deepest_last",
+         {entryAt(0, "a/b/c/d.txt", 5)},
          "a/b/c/d.txt (5 Words)\r\na/b/c/ \xe2\x80\x94 Words: 5\r\na/b/ \xe2\x80\x94 Words: 5\r\n"
          "a/ \xe2\x80\x94 Words: 5\r\n\r\nTotal Words: 5\r\n"},
         {"no_subfolders", {entryAt(0, "a.txt", 5)}, "a.txt (5 Words)\r\n\r\nTotal Words: 5\r\n"},
