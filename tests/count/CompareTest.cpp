@@ -105,6 +105,55 @@ TEST(EarlierReport, ReadsOnlyWholeReports) {
     }
 }
 
+// A report as this program writes it is read line by line; the files must come out as a
+// JSON reader sees them, whatever their names hold, and a fault in any line still fails.
+TEST(EarlierReport, OwnLayoutReadsAsAnyJson) {
+    const QList<ReportEntry> entries = {
+        entryAt(0, "plain.txt", 3), entryAt(1, QStringLiteral("sub/caf\u00e9 \"q\".txt"), 5),
+        entryAt(2, "tab\there/back\\slash.txt", 0), entryAt(3, "x\", \"path\": \"y.txt", 7),
+        entryAt(4, QStringLiteral("\u6211/\u2028.txt"), 9000000000LL)};
+    JsonReportFormat json({"/books", "*.*", WordRule::Unicode, true, kEarlierDate, true});
+    SubtotalFormat subtotals(json);
+    const EarlierReport earlier = earlierOf({{"plain.txt", 1}, {"old.txt", 2}});
+    ComparedFormat compared(subtotals, earlier);
+    const QByteArray own = written(compared, entries);
+    const QByteArray compact = QJsonDocument::fromJson(own).toJson(QJsonDocument::Compact);
+    ASSERT_FALSE(compact.isEmpty());
+    QString error;
+    const std::optional<EarlierReport> quick = EarlierReport::parse(own, {}, error);
+    const std::optional<EarlierReport> full = EarlierReport::parse(compact, {}, error);
+    ASSERT_TRUE(quick.has_value() && full.has_value()) << qPrintable(error);
+    ASSERT_EQ(quick->files.size(), entries.size());
+    ASSERT_EQ(full->files.size(), entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(quick->files[i].path, full->files[i].path);
+        EXPECT_EQ(quick->files[i].path, entries[i].relativePath);
+        EXPECT_EQ(quick->files[i].previous, entries[i].words);
+    }
+    EXPECT_EQ(quick->rule, WordRule::Unicode);
+    EXPECT_TRUE(quick->documentText);
+    EXPECT_EQ(quick->written, kEarlierDate);
+
+    const struct {
+        const char* label;
+        QByteArray from;
+        QByteArray to;
+    } faults[] = {
+        {"comma_lost", "\"created\": null},\n", "\"created\": null}\n"},
+        {"words_lost", "\"words\": 3", "\"word\": 3"},
+        {"cut_line", "\"path\": \"plain.txt\", \"words\": 3, \"created\": null",
+         "\"path\": \"plain.txt\", \"wo"},
+        {"tail_lost", "\"notCounted\": []\n}", "\"notCounted\": ["},
+    };
+    for (const auto& fault : faults) {
+        SCOPED_TRACE(fault.label);
+        QByteArray damaged = own;
+        ASSERT_TRUE(damaged.contains(fault.from));
+        damaged.replace(fault.from, fault.to);
+        EXPECT_FALSE(EarlierReport::parse(damaged, {}, error).has_value());
+    }
+}
+
 // A report without its own date is dated by its file; settings that differ are named.
 TEST(EarlierReport, DateAndSettings) {
     const QDateTime modified(QDate(2026, 2, 2), QTime(8, 0), QTimeZone(0));
@@ -177,6 +226,50 @@ TEST(ComparedFormat, EachKindOfChange) {
     ASSERT_EQ(gone.size(), 2);
     EXPECT_EQ(gone[0].toObject()["path"].toString(), "old name.txt");
     EXPECT_EQ(gone[1].toObject()["previous"].toInteger(), 2);
+}
+
+// Files are matched by path whatever order either list comes in: the listing's order,
+// another, or one that leaves it halfway.
+TEST(ComparedFormat, MatchesInAnyOrder) {
+    const QList<std::pair<QString, qint64>> sorted = {
+        {"a.txt", 1}, {"B.txt", 2}, {"c/d.txt", 3}, {"c/e.txt", 4}, {"gone.txt", 5}, {"z.txt", 6}};
+    const QList<std::pair<QString, qint64>> shuffled = {
+        {"z.txt", 6}, {"c/d.txt", 3}, {"a.txt", 1}, {"gone.txt", 5}, {"c/e.txt", 4}, {"B.txt", 2}};
+    const QStringList now = {"a.txt", "B.txt", "c/d.txt", "c/e.txt", "new.txt", "z.txt"};
+    const QStringList nowShuffled = {"c/e.txt", "new.txt", "a.txt", "z.txt", "B.txt", "c/d.txt"};
+    const QStringList nowLate = {"a.txt", "B.txt", "new.txt", "c/d.txt", "z.txt", "c/e.txt"};
+    const struct {
+        const char* label;
+        QList<std::pair<QString, qint64>> earlier;
+        QStringList now;
+    } rows[] = {
+        {"both_in_order", sorted, now},
+        {"earlier_shuffled", shuffled, now},
+        {"now_shuffled", sorted, nowShuffled},
+        {"now_leaves_order_late", sorted, nowLate},
+        {"both_shuffled", shuffled, nowShuffled},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const EarlierReport earlier = earlierOf(row.earlier);
+        CsvReportFormat csv(CsvReportFormat::Separator::Comma, {true, false});
+        ComparedFormat compared(csv, earlier);
+        QList<ReportEntry> entries;
+        for (const QString& path : row.now) {
+            entries.append(entryAt(entries.size(), path, 10));
+        }
+        const QByteArray rows = written(compared, entries);
+        for (const auto& [path, words] : row.earlier) {
+            const QByteArray name = path.mid(path.lastIndexOf(u'/') + 1).toUtf8();
+            const QByteArray expected =
+                path == "gone.txt" ? ",gone.txt,gone.txt,,,5,-5\r\n"
+                                   : "," + name + "," + path.toUtf8() + ",10,," +
+                                         QByteArray::number(words) + "," +
+                                         QByteArray::number(10 - words) + "\r\n";
+            EXPECT_TRUE(rows.contains(expected)) << expected.constData() << rows.constData();
+        }
+        EXPECT_TRUE(rows.contains(",new.txt,new.txt,10,,,\r\n")) << rows.constData();
+    }
 }
 
 // Subtotals at three depths, after each folder's last file, deepest first; a folder of
