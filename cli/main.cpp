@@ -195,7 +195,7 @@ CommandLine::CommandLine() {
         "Exit status: 0 all files counted; 1 usage error or a folder that cannot be listed; "
         "2 report written but some files could not be read, or with --recursive some "
         "subfolders could not be listed (named on standard error); "
-        "3 report not written."));
+        "3 report not written (or the file of --save-json not written)."));
     yieldGap_.setFlags(QCommandLineOption::HiddenFromHelp);
     threadCount_.setFlags(QCommandLineOption::HiddenFromHelp);
     parser_.addOption(threadCount_);
