@@ -397,6 +397,7 @@ struct Formats {
     ReportFormat* outer = nullptr;  // the one the job writes to
 };
 
+// The layout the report is asked in; the text layout is the one the window writes.
 std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options,
                                          const JsonReportFormat::About& about) {
     const CsvReportFormat::Columns columns{!options.compare.isEmpty(), options.subtotals};
