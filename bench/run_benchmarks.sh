@@ -187,6 +187,12 @@ done
 
 read -r t_small _ _ < <(paired "$RUNS" "$counter" --output "$report" "$small" --vs true)
 target "100,000 small files: counted by the CLI in under 0.6 s" "$t_small s (median)" "$(le "$t_small" 0.6)"
+# Against a JSON report of the same files: reading it and matching every path by name.
+earlier="$work/earlier.json"
+"$counter" --format json --output "$earlier" "$small" > /dev/null 2>&1 || true
+compare "100,000 small files: --compare with their earlier report adds under 10%" 1.10 \
+    "$counter" --compare "$earlier" --output "$report" "$small" \
+    --vs "$counter" --output "$report" "$small"
 if [ -x "$folder_bench" ]; then
     cfg="$work/config"
     mkdir -p "$cfg"

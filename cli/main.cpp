@@ -2,18 +2,25 @@
 // script or on a machine without a display.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <optional>
 
 #include "QuorvaneVersion.h"
 #include "cli/CliHost.h"
+#include "count/ComparedFormat.h"
 #include "count/CountJob.h"
 #include "count/CsvReportFormat.h"
 #include "count/FileWarnings.h"
+#include "count/EarlierReport.h"
 #include "count/JsonReportFormat.h"
+#include "count/SubtotalFormat.h"
+#include "count/TeeReportFormat.h"
+#include "count/TextReportFormat.h"
 #include "documents/ContentSources.h"
 #include "platform/Console.h"
 #include "platform/CreationDates.h"
@@ -83,7 +90,10 @@ struct CliOptions {
     int threads = 0;  // 0: one per core
     std::optional<ReadMethod> readMethod;  // none: the counter's own choice
     bool outputNamed = false;
-    QString output;  // --output's FILE; "-" for standard output
+    QString output;    // --output's FILE; "-" for standard output
+    QString compare;   // --compare's EARLIER.json; empty when not comparing
+    QString saveJson;  // --save-json's FILE; empty when not asked
+    bool subtotals = false;
 };
 
 // The folder counted and the files in it the pattern selects.
@@ -113,6 +123,7 @@ private:
     // is wrong.
     bool check(CliOptions& options, int& exitCode) const;
     bool checkNames(CliOptions& options, int& exitCode) const;
+    bool checkExtras(CliOptions& options, int& exitCode) const;
 
     QCommandLineParser parser_;
     // Made by the parser itself, so declared after it.
@@ -165,6 +176,19 @@ private:
         QStringLiteral("quiet"),
         QStringLiteral("Keep warnings about counted files (text in UTF-16, a binary file, a "
                        "PDF without text) off standard error; a JSON report still has them.")};
+    const QCommandLineOption compare_{
+        QStringLiteral("compare"),
+        QStringLiteral("Show what changed since EARLIER, a JSON report of an earlier count with "
+                       "the same --rule and --document-text: each file's change in words, the "
+                       "new files and the files gone since."),
+        QStringLiteral("EARLIER")};
+    const QCommandLineOption saveJson_{
+        QStringLiteral("save-json"),
+        QStringLiteral("Also write the JSON report to FILE, as a baseline for --compare."),
+        QStringLiteral("FILE")};
+    const QCommandLineOption subtotals_{
+        QStringLiteral("subtotals"),
+        QStringLiteral("With --recursive: the words of each subfolder after its last file.")};
     QCommandLineOption yieldGap_{QStringLiteral("report-yield-gap"),
                                  QStringLiteral("Print the longest time between two yields.")};
     // For measuring: how many threads count (default one per core).
@@ -180,14 +204,14 @@ CommandLine::CommandLine() {
         "Exit status: 0 all files counted; 1 usage error or a folder that cannot be listed; "
         "2 report written but some files could not be read, or with --recursive some "
         "subfolders could not be listed (named on standard error); "
-        "3 report not written."));
+        "3 report not written (or the file of --save-json not written)."));
     yieldGap_.setFlags(QCommandLineOption::HiddenFromHelp);
     threadCount_.setFlags(QCommandLineOption::HiddenFromHelp);
     readMethod_.setFlags(QCommandLineOption::HiddenFromHelp);
     parser_.addOptions({threadCount_, readMethod_});
     parser_.addOptions({numbered_, dateCreated_, removeExtension_, underscores_, hyphens_,
                         letterCase_, output_, format_, rule_, documentText_, documentTimeout_,
-                        recursive_, quiet_, yieldGap_});
+                        recursive_, quiet_, compare_, saveJson_, subtotals_, yieldGap_});
     parser_.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The folder to count."));
     parser_.addPositionalArgument(QStringLiteral("PATTERN"),
                                   QStringLiteral("Files to count, such as \"*.txt\" or "
@@ -225,6 +249,9 @@ std::optional<CliOptions> CommandLine::read(const QStringList& arguments, int& e
     options.threads = qMax(0, parser_.value(threadCount_).toInt());
     options.outputNamed = parser_.isSet(output_);
     options.output = parser_.value(output_);
+    if (!checkExtras(options, exitCode)) {
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -260,6 +287,28 @@ bool CommandLine::check(CliOptions& options, int& exitCode) const {
     // An empty FILE would quietly fall back to FOLDER/tallix.txt and replace that report.
     if (parser_.isSet(output_) && parser_.value(output_).isEmpty()) {
         exitCode = usageError(QStringLiteral("--output needs a file name, or \"-\""));
+        return false;
+    }
+    return true;
+}
+
+// The options that add to the report: what they need, and files they may not share.
+bool CommandLine::checkExtras(CliOptions& options, int& exitCode) const {
+    options.subtotals = parser_.isSet(subtotals_);
+    options.compare = parser_.value(compare_);
+    options.saveJson = parser_.value(saveJson_);
+    if (options.subtotals && !options.recursive) {
+        exitCode = usageError(QStringLiteral("--subtotals needs --recursive"));
+        return false;
+    }
+    if (parser_.isSet(compare_) && options.compare.isEmpty()) {
+        exitCode = usageError(QStringLiteral("--compare needs the file name of a JSON report"));
+        return false;
+    }
+    // Standard output takes one report only, and an empty name would be no file at all.
+    if (parser_.isSet(saveJson_) &&
+        (options.saveJson.isEmpty() || options.saveJson == QLatin1String(kStandardOutput))) {
+        exitCode = usageError(QStringLiteral("--save-json needs a file name"));
         return false;
     }
     return true;
@@ -360,21 +409,110 @@ CountRequest buildRequest(const CliOptions& options, const Listed& listed,
     return request;
 }
 
-// The layout the report is written in; null for the text layout, which is the job's own.
-// The others only need to know what was counted.
-std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options, const QString& folder) {
+// The layouts of one run: the report asked for, the JSON saved beside it, and what
+// compares and subtotals on the way to both.
+struct Formats {
+    std::unique_ptr<ReportFormat> asked;
+    std::unique_ptr<JsonReportFormat> saved;
+    std::unique_ptr<TeeReportFormat> both;
+    std::unique_ptr<ComparedFormat> compared;
+    std::unique_ptr<SubtotalFormat> subtotals;
+    ReportFormat* outer = nullptr;  // the one the job writes to
+};
+
+// The layout the report is asked in; the text layout is the one the window writes.
+std::unique_ptr<ReportFormat> makeFormat(const CliOptions& options,
+                                         const JsonReportFormat::About& about) {
+    const CsvReportFormat::Columns columns{!options.compare.isEmpty(), options.subtotals};
     switch (options.format) {
         case CliOptions::Format::Csv:
-            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Comma);
+            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Comma, columns);
         case CliOptions::Format::Tsv:
-            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Tab);
+            return std::make_unique<CsvReportFormat>(CsvReportFormat::Separator::Tab, columns);
         case CliOptions::Format::Json:
-            return std::make_unique<JsonReportFormat>(JsonReportFormat::About{
-                folder, options.pattern, options.rule, options.documentText});
+            return std::make_unique<JsonReportFormat>(about);
         case CliOptions::Format::Text:
             break;
     }
-    return nullptr;
+    return std::make_unique<TextReportFormat>(
+        [report = options.report] { return report; },
+        [letterCase = options.letterCase] { return letterCase; });
+}
+
+Formats makeFormats(const CliOptions& options, const QString& folder,
+                    const std::optional<EarlierReport>& earlier) {
+    const JsonReportFormat::About about{folder,
+                                        options.pattern,
+                                        options.rule,
+                                        options.documentText,
+                                        QDateTime::currentDateTime(),
+                                        options.subtotals};
+    Formats formats;
+    formats.asked = makeFormat(options, about);
+    formats.outer = formats.asked.get();
+    if (!options.saveJson.isEmpty()) {
+        formats.saved = std::make_unique<JsonReportFormat>(about);
+        formats.both =
+            std::make_unique<TeeReportFormat>(*formats.asked, *formats.saved, options.saveJson);
+        formats.outer = formats.both.get();
+    }
+    if (earlier) {
+        formats.compared = std::make_unique<ComparedFormat>(*formats.outer, *earlier);
+        formats.outer = formats.compared.get();
+    }
+    if (options.subtotals) {
+        formats.subtotals = std::make_unique<SubtotalFormat>(*formats.outer);
+        formats.outer = formats.subtotals.get();
+    }
+    return formats;
+}
+
+// An earlier report as read, or the reason it could not be.
+struct EarlierRead {
+    std::optional<EarlierReport> report;
+    QString error;
+};
+
+EarlierRead readEarlierFile(const QString& path) {
+    EarlierRead read;
+    read.report = EarlierReport::read(path, read.error);
+    return read;
+}
+
+// The earlier report to compare with, when one is asked for; false, reported, when it
+// cannot be read or was counted another way. Another folder is only noted: a copy or a
+// moved folder is compared path by path.
+bool checkEarlier(const CliOptions& options, const QString& folder, EarlierRead& read,
+                  std::optional<EarlierReport>& earlier) {
+    if (options.compare.isEmpty()) {
+        return true;
+    }
+    earlier = std::move(read.report);
+    QString error = read.error;
+    if (earlier) {
+        error = earlier->mismatch(options.rule, options.documentText);
+    }
+    if (!error.isEmpty()) {
+        usageError(QStringLiteral("cannot compare with \"%1\": %2")
+                       .arg(FileName::display(options.compare), error));
+        return false;
+    }
+    if (earlier->folder != folder) {
+        printError(
+            QStringLiteral("note: \"%1\" is a count of \"%2\"; files are matched by "
+                           "their path from the folder")
+                .arg(FileName::display(options.compare), FileName::display(earlier->folder)));
+    }
+    return true;
+}
+
+// Whether the saved JSON would land on the report itself, which would keep only one.
+bool savesOverReport(const CliOptions& options, const QString& folder) {
+    if (options.saveJson.isEmpty() || toStandardOutput(options)) {
+        return false;
+    }
+    const QString report = options.outputNamed ? options.output : CountJob::reportPathFor(folder);
+    return QFileInfo(report).absoluteFilePath() == QFileInfo(options.saveJson).absoluteFilePath();
 }
 
 // Files that were counted but may not count as their owner expects, in list order.
@@ -387,7 +525,16 @@ void printWarnings(const QList<Warned>& warned) {
 }
 
 // What the run's end says on standard error, and the exit status it ends with.
-int reportOutcome(const CountResult& result, const CliOptions& options, const Listed& listed) {
+int reportOutcome(const CountResult& result, const CliOptions& options, const Listed& listed,
+                  const TeeReportFormat* both) {
+    if (both != nullptr && both->secondFailed()) {
+        printError(QStringLiteral("The JSON report \"%1\" could not be written: %2%3")
+                       .arg(FileName::display(options.saveJson), both->errorString(),
+                            result.outcome == CountResult::Outcome::Completed
+                                ? QString()
+                                : QStringLiteral("; the report was not written either")));
+        return kReportNotWritten;
+    }
     if (result.outcome == CountResult::Outcome::Cancelled) {
         const int signal = TerminationSignals::caught();
         printError(QStringLiteral("stopped; the report was not written"));
@@ -415,7 +562,8 @@ int reportOutcome(const CountResult& result, const CliOptions& options, const Li
                                                                               : kSomeNotCounted;
 }
 
-int count(const CliOptions& options, const Listed& listed) {
+int count(const CliOptions& options, const Listed& listed,
+          const std::optional<EarlierReport>& earlier) {
     const CreationDates dates;
     CountParts parts;
     parts.threads = options.threads;
@@ -423,18 +571,22 @@ int count(const CliOptions& options, const Listed& listed) {
         parts.readMethod = *options.readMethod;
     }
     parts.makeSource = contentSourceFactory(options.documentText, options.timeoutSeconds);
-    const std::unique_ptr<ReportFormat> format = makeFormat(options, listed.folder);
-    parts.format = format.get();
+    const Formats formats = makeFormats(options, listed.folder, earlier);
+    parts.format = formats.outer;
     CountJob job(buildRequest(options, listed, dates), parts);
     CliHost host;
     host.setShowProgress(Console::standardErrorIsTerminal());
     host.attach(job);
     const CountResult result = job.run();
     host.finish();
+    // The saved JSON replaces its earlier self only once the report it goes with stands.
+    if (formats.both && result.outcome == CountResult::Outcome::Completed) {
+        formats.both->commitSecond();
+    }
     if (options.showYieldGap) {
         std::fprintf(stderr, "longest gap between yields: %.3f ms\n", host.longestYieldGapMs());
     }
-    return reportOutcome(result, options, listed);
+    return reportOutcome(result, options, listed, formats.both.get());
 }
 
 }  // namespace
@@ -453,9 +605,23 @@ int main(int argc, char* argv[]) {
     if (!options) {
         return exitCode;
     }
+    // The earlier report is read while the folder is listed: for a large folder each takes
+    // a good part of a second, and listing leaves a core free.
+    std::future<EarlierRead> reading;
+    if (!options->compare.isEmpty()) {
+        reading = std::async(std::launch::async, readEarlierFile, options->compare);
+    }
     const std::optional<Listed> listed = listFiles(*options);
     if (!listed) {
         return kUsageError;
     }
-    return count(*options, *listed);
+    if (savesOverReport(*options, listed->folder)) {
+        return usageError(QStringLiteral("--save-json names the report file itself"));
+    }
+    EarlierRead read = reading.valid() ? reading.get() : EarlierRead{};
+    std::optional<EarlierReport> earlier;
+    if (!checkEarlier(*options, listed->folder, read, earlier)) {
+        return kUsageError;
+    }
+    return count(*options, *listed, earlier);
 }

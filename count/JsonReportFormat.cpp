@@ -62,11 +62,15 @@ const char* ruleName(WordRule rule) {
 bool JsonReportFormat::begin(QIODevice& out) {
     out_ = &out;
     anyFile_ = false;
+    folders_.clear();
     QByteArray head = "{\n  \"version\": " + quoted(QString::fromLatin1(version::kText));
     head += ",\n  \"folder\": " + quoted(about_.folder);
     head += ",\n  \"pattern\": " + quoted(about_.pattern);
     head += ",\n  \"rule\": \"" + QByteArray(ruleName(about_.rule)) + '"';
     head += ",\n  \"documentText\": " + QByteArray(about_.documentText ? "true" : "false");
+    if (about_.written.isValid()) {
+        head += ",\n  \"written\": " + quoted(isoDateTimeText(about_.written));
+    }
     head += ",\n  \"files\": [";
     return write(head);
 }
@@ -89,14 +93,55 @@ bool JsonReportFormat::entry(const ReportEntry& entry) {
         }
         line += ']';
     }
+    if (entry.previous) {
+        line += ", \"previous\": " + QByteArray::number(*entry.previous);
+        line += ", \"change\": " + QByteArray::number(entry.words - *entry.previous);
+    }
     line += '}';
     anyFile_ = true;
     return write(line);
 }
 
+bool JsonReportFormat::folder(const FolderSubtotal& subtotal) {
+    folders_.append(subtotal);
+    return true;
+}
+
+QByteArray JsonReportFormat::foldersPart() const {
+    QByteArray part = ",\n  \"folders\": [";
+    for (qsizetype i = 0; i < folders_.size(); ++i) {
+        const FolderSubtotal& folder = folders_[i];
+        part += i == 0 ? "\n    " : ",\n    ";
+        part += "{\"path\": " + quoted(folder.path) +
+                ", \"files\": " + QByteArray::number(folder.files) +
+                ", \"words\": " + QByteArray::number(folder.words) + '}';
+    }
+    part += folders_.isEmpty() ? "]" : "\n  ]";
+    return part;
+}
+
+QByteArray JsonReportFormat::comparisonPart(const Comparison& comparison) {
+    QByteArray part = ",\n  \"previousTotal\": " + QByteArray::number(comparison.previousTotal);
+    part += ",\n  \"gone\": [";
+    for (qsizetype i = 0; i < comparison.gone.size(); ++i) {
+        const GoneFile& gone = comparison.gone[i];
+        part += i == 0 ? "\n    " : ",\n    ";
+        part += "{\"name\": " + quoted(gone.name) + ", \"path\": " + quoted(gone.path) +
+                ", \"previous\": " + QByteArray::number(gone.previous) + '}';
+    }
+    part += comparison.gone.isEmpty() ? "]" : "\n  ]";
+    return part;
+}
+
 bool JsonReportFormat::end(const ReportSummary& summary) {
     QByteArray tail = anyFile_ ? "\n  ]" : "]";
+    if (about_.subtotals) {
+        tail += foldersPart();
+    }
     tail += ",\n  \"total\": " + QByteArray::number(summary.total);
+    if (summary.comparison) {
+        tail += comparisonPart(*summary.comparison);
+    }
     tail += ",\n  \"notCounted\": [";
     for (qsizetype i = 0; i < summary.notCounted.size(); ++i) {
         const NotCounted& file = summary.notCounted[i];

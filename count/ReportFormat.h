@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 #include "count/FileWarnings.h"
 
 namespace quorvane {
@@ -22,10 +24,36 @@ struct Warned {
     FileWarnings warnings;
 };
 
-// What a report closes with.
+// A file an earlier report counted that this count did not.
+struct GoneFile {
+    QString name;
+    QString path;  // from the counted folder, "/" between folders
+    qint64 previous = 0;
+};
+
+// This count beside an earlier report of the same folder.
+struct Comparison {
+    qint64 previousTotal = 0;
+    QDateTime since;       // when the earlier report was written
+    QList<GoneFile> gone;  // in the earlier report's order
+};
+
+// One subfolder's files, and those of the folders below it, once its last file is in.
+struct FolderSubtotal {
+    QString path;  // from the counted folder, "/" between folders, no "/" at the end
+    qint64 files = 0;
+    qint64 words = 0;
+};
+
+// What a report closes with. Built from the total and the files not counted; a comparison
+// is added on the way to the layout.
 struct ReportSummary {
+    ReportSummary(qint64 total = 0, QList<NotCounted> notCounted = {})
+        : total(total), notCounted(std::move(notCounted)) {}
+
     qint64 total = 0;
     QList<NotCounted> notCounted;
+    std::optional<Comparison> comparison;  // only when compared with an earlier report
 };
 
 // One counted file, as a report shows it.
@@ -36,6 +64,10 @@ struct ReportEntry {
     qint64 words = 0;
     QDateTime created;     // local time; invalid when unknown
     FileWarnings warnings;
+    // Compared with an earlier report: the count it had for the same path, none for a file
+    // new since.
+    bool compared = false;
+    std::optional<qint64> previous{};
 };
 
 // Turns the entries of one count into the bytes of a report: begin, one entry() per
@@ -47,6 +79,9 @@ public:
     virtual bool begin(QIODevice& out) = 0;
     virtual bool entry(const ReportEntry& entry) = 0;
     virtual bool end(const ReportSummary& summary) = 0;
+    // A subfolder whose last file has gone by; only in a count asked for subtotals. Layouts
+    // without subtotals take no notice.
+    virtual bool folder(const FolderSubtotal& /*subtotal*/) { return true; }
     virtual QString errorString() const = 0;
     // Whether the next entry needs its creation date; finding one costs a system call.
     virtual bool needsCreated() const { return true; }

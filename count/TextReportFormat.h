@@ -11,6 +11,10 @@ namespace quorvane {
 
 // The tallix.txt layout: one line per file shaped by the report options and the letter
 // case, an empty line, "Total Words: " and the total; the system's 8-bit encoding, CR LF.
+// Compared with an earlier report, each line gains its change in words (" (+12)", " (-3)",
+// " (new)"), the files gone since follow under "Gone:", and the total gains its change
+// since the earlier report's date. A count with subtotals shows "FOLDER/ — Words: N"
+// after each subfolder's last file.
 // The options and the letter case are asked for afresh for every line, so a change made
 // while a count runs shapes the lines written after it.
 class TextReportFormat : public ReportFormat {
@@ -21,6 +25,7 @@ public:
     bool begin(QIODevice& out) override;
     bool entry(const ReportEntry& entry) override;
     bool end(const ReportSummary& summary) override;
+    bool folder(const FolderSubtotal& subtotal) override;
     QString errorString() const override { return error_; }
     bool needsCreated() const override;
 

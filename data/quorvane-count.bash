@@ -1,5 +1,5 @@
 # Bash completion for quorvane-count: its options, the values of --case, --format and
-# --rule, files for --output, folders for FOLDER and quoted patterns for PATTERN.
+# --rule, files for --output and --save-json, JSON reports for --compare, folders for FOLDER and quoted patterns for PATTERN.
 # Installed to share/bash-completion/completions, where bash-completion finds it by name.
 
 _quorvane_count() {
@@ -25,6 +25,17 @@ _quorvane_count() {
             [[ "-" == "$cur"* ]] && COMPREPLY+=("-")
             return 0
             ;;
+        --save-json)
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            return 0
+            ;;
+        --compare)
+            # JSON reports, and folders to look in for them.
+            compopt -o filenames 2>/dev/null
+            mapfile -t COMPREPLY < <(compgen -f -X '!*.json' -- "$cur"; compgen -d -- "$cur")
+            return 0
+            ;;
     esac
     if [[ -n $values ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$values" -- "$cur")
@@ -34,7 +45,7 @@ _quorvane_count() {
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "--numbered --date-created --remove-extension
             --underscores --hyphens --case --output --format --rule --document-text
-            --document-timeout --recursive --quiet --help --help-all --version" -- "$cur")
+            --document-timeout --recursive --quiet --subtotals --compare --save-json --help --help-all --version" -- "$cur")
         return 0
     fi
 
@@ -48,7 +59,8 @@ _quorvane_count() {
             continue
         fi
         case $word in
-            --case | --output | --format | --rule | --document-timeout | --threads) skip=1 ;;
+            --case | --output | --format | --rule | --document-timeout | --threads | --compare | \
+                --save-json) skip=1 ;;
             -*) ;;
             =) ;;
             *) arguments=$((arguments + 1)) ;;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "count/CountJob.h"
+#include "count/ReportLine.h"
 #include "platform/CreationDates.h"
 #include "platform/FolderListing.h"
 #include "tests/Eventually.h"
@@ -661,6 +662,199 @@ TEST_F(CliTest, FolderNamesAreTakenAsTheSystemSpellsThem) {
     const CounterRun dotdot = runCounter({"--output", "-", dir.filePath("link") + "/.."});
     EXPECT_EQ(dotdot.exitCode, 0) << dotdot.err.constData();
     EXPECT_EQ(dotdot.out, QByteArray("outer.txt (2 Words)\r\n\r\nTotal Words: 2\r\n"));
+}
+
+// What changed since a JSON baseline saved by an earlier run: each kind of change, the
+// settings that must match, a damaged baseline and one of another folder. Without
+// --compare the same folder gives the plain report.
+TEST_F(CliTest, CompareWithAnEarlierReport) {
+    QTemporaryDir books;
+    ASSERT_TRUE(books.isValid());
+    const auto put = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(books.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    };
+    put("grows.txt", "one two");
+    put("shrinks.txt", "one two three four");
+    put("same.txt", "one");
+    put("old name.txt", "one two three");
+    put("goes.txt", "one two");
+    const QString base = dir.filePath("base.json");
+    const CounterRun first = runCounter({"--save-json", base, "--output", "-", books.path()});
+    ASSERT_EQ(first.exitCode, 0) << first.err.constData();
+    EXPECT_EQ(first.out,
+              "goes.txt (2 Words)\r\ngrows.txt (2 Words)\r\nold name.txt (3 Words)\r\n"
+              "same.txt (1 Words)\r\nshrinks.txt (4 Words)\r\n\r\nTotal Words: 12\r\n");
+    put("grows.txt", "one two three four five");
+    put("shrinks.txt", "one");
+    ASSERT_TRUE(QFile::rename(books.filePath("old name.txt"), books.filePath("new name.txt")));
+    ASSERT_TRUE(QFile::remove(books.filePath("goes.txt")));
+    const QByteArray plain =
+        "grows.txt (5 Words)\r\nnew name.txt (3 Words)\r\nsame.txt (1 Words)\r\n"
+        "shrinks.txt (1 Words)\r\n\r\nTotal Words: 10\r\n";
+    const QByteArray since =
+        dateCreatedText(
+            QDateTime::fromString(
+                QJsonDocument::fromJson(read(base)).object()["written"].toString(), Qt::ISODate))
+            .toLocal8Bit();
+    const QByteArray compared =
+        "grows.txt (5 Words) (+3)\r\nnew name.txt (3 Words) (new)\r\n"
+        "same.txt (1 Words)\r\nshrinks.txt (1 Words) (-3)\r\n\r\nGone:\r\n"
+        "goes.txt (2 Words)\r\nold name.txt (3 Words)\r\n\r\n"
+        "Total Words: 10 (-2 since " +
+        since + ")\r\n";
+    QFile::copy(base, dir.filePath("other.json"));
+    QByteArray moved = read(base);
+    moved.replace(QJsonDocument::fromJson(moved).object()["folder"].toString().toUtf8(),
+                  "/elsewhere");
+    write("moved.json", moved);
+    write("damaged.json", read(base).left(read(base).size() / 2));
+    write("not a report.json", "{\"total\": 3}");
+    const struct {
+        const char* label;
+        QStringList options;
+        int exitCode;
+        QByteArray out;
+        const char* err;  // contained in standard error
+    } rows[] = {
+        {"plain", {}, 0, plain, ""},
+        {"each_change", {"--compare", base}, 0, compared, ""},
+        {"another_folder",
+         {"--compare", dir.filePath("moved.json")},
+         0,
+         compared,
+         "is a count of \"/elsewhere\""},
+        {"rule_differs",
+         {"--compare", base, "--rule", "unicode"},
+         1,
+         "",
+         "counted with --rule classic, this run with --rule unicode"},
+        {"document_text_differs",
+         {"--compare", base, "--document-text"},
+         1,
+         "",
+         "counted without --document-text, this run with it"},
+        {"damaged", {"--compare", dir.filePath("damaged.json")}, 1, "", "not JSON"},
+        {"not_a_report",
+         {"--compare", dir.filePath("not a report.json")},
+         1,
+         "",
+         "not a JSON report of quorvane-count"},
+        {"missing", {"--compare", dir.filePath("none.json")}, 1, "", "cannot compare with"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const CounterRun run = runCounter(row.options + QStringList{"--output", "-", books.path()});
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err.constData();
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_TRUE(run.err.contains(row.err)) << run.err.constData();
+    }
+    // CSV gains two columns and a row per gone file; the JSON report names what changed.
+    const CounterRun csv =
+        runCounter({"--compare", base, "--format", "csv", "--output", "-", books.path()});
+    EXPECT_EQ(
+        withoutTimes(csv.out),
+        "index,name,path,words,created,previous,change\r\n1,grows.txt,grows.txt,5,<time>,2,3\r\n"
+        "2,new name.txt,new name.txt,3,<time>,,\r\n3,same.txt,same.txt,1,<time>,1,0\r\n"
+        "4,shrinks.txt,shrinks.txt,1,<time>,4,-3\r\n,goes.txt,goes.txt,,,2,-2\r\n"
+        ",old name.txt,old name.txt,,,3,-3\r\n");
+    const CounterRun json =
+        runCounter({"--compare", base, "--format", "json", "--output", "-", books.path()});
+    const QJsonObject report = QJsonDocument::fromJson(json.out).object();
+    EXPECT_EQ(report["previousTotal"].toInteger(), 12);
+    EXPECT_EQ(report["gone"].toArray().size(), 2);
+    EXPECT_EQ(report["files"].toArray()[0].toObject()["change"].toInteger(), 3);
+    EXPECT_FALSE(report["files"].toArray()[1].toObject().contains("previous"));
+}
+
+// Subtotals after each subfolder's last file, at three depths, in each layout; only with
+// --recursive.
+TEST_F(CliTest, SubtotalsAtThreeDepths) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("one/two/three"));
+    write("one/a.txt", "a b");
+    write("one/two/b.txt", "a b c");
+    write("one/two/three/c.txt", "a b c d");
+    write("one/z.txt", "a");
+    const QByteArray dash = "\xe2\x80\x94";
+    const struct {
+        const char* label;
+        QStringList options;
+        int exitCode;
+        QByteArray out;
+    } rows[] = {
+        {"plain",
+         {"--recursive"},
+         0,
+         "one/a.txt (2 Words)\r\none/two/b.txt (3 Words)\r\none/two/three/c.txt (4 Words)\r\n"
+         "one/z.txt (1 Words)\r\n\r\nTotal Words: 10\r\n"},
+        {"text",
+         {"--recursive", "--subtotals"},
+         0,
+         "one/a.txt (2 Words)\r\none/two/b.txt (3 Words)\r\none/two/three/c.txt (4 Words)\r\n"
+         "one/two/three/ " +
+             dash + " Words: 4\r\none/two/ " + dash +
+             " Words: 7\r\n"
+             "one/z.txt (1 Words)\r\none/ " +
+             dash + " Words: 10\r\n\r\nTotal Words: 10\r\n"},
+        {"csv",
+         {"--recursive", "--subtotals", "--format", "csv"},
+         0,
+         "kind,path,words\r\nfolder,one/two/three,4\r\nfolder,one/two,7\r\nfolder,one,10\r\n"
+         "total,,10\r\n\r\nindex,name,path,words,created\r\n1,a.txt,one/a.txt,2,<time>\r\n"
+         "2,b.txt,one/two/b.txt,3,<time>\r\n3,c.txt,one/two/three/c.txt,4,<time>\r\n"
+         "4,z.txt,one/z.txt,1,<time>\r\n"},
+        {"without_recursive", {"--subtotals"}, 1, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const CounterRun run =
+            runCounter(row.options + QStringList{"--output", "-", dir.path(), "?.txt"});
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err.constData();
+        EXPECT_EQ(withoutTimes(run.out), row.out);
+    }
+    const CounterRun json = runCounter(
+        {"--recursive", "--subtotals", "--format", "json", "--output", "-", dir.path(), "?.txt"});
+    const QJsonArray folders = QJsonDocument::fromJson(json.out).object()["folders"].toArray();
+    ASSERT_EQ(folders.size(), 3);
+    EXPECT_EQ(folders[1].toObject()["path"].toString(), "one/two");
+    EXPECT_EQ(folders[1].toObject()["files"].toInteger(), 2);
+    EXPECT_EQ(folders[2].toObject()["words"].toInteger(), 10);
+}
+
+// The JSON baseline beside the report: both written, or, when the JSON cannot be, neither
+// earlier file replaced and the JSON file named.
+TEST_F(CliTest, SaveJsonBesideTheReport) {
+    QTemporaryDir out;
+    const QString saved = out.filePath("base.json");
+    const CounterRun run = runCounter({"--save-json", saved, dir.path(), "*.md"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(read(dir.filePath("tallix.txt")), "Beta file.md (2 Words)\r\n\r\nTotal Words: 2\r\n");
+    const QJsonObject report = QJsonDocument::fromJson(read(saved)).object();
+    EXPECT_EQ(report["total"].toInteger(), 2);
+    EXPECT_TRUE(QDateTime::fromString(report["written"].toString(), Qt::ISODate).isValid());
+
+    write("tallix.txt", "an earlier report");
+    const QString nowhere = out.filePath("missing/base.json");
+    const CounterRun failed = runCounter({"--save-json", nowhere, dir.path(), "*.md"});
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_TRUE(failed.err.contains(nowhere.toUtf8())) << failed.err.constData();
+    EXPECT_EQ(read(dir.filePath("tallix.txt")), "an earlier report");
+
+    const struct {
+        QStringList options;
+        const char* err;
+    } refused[] = {
+        {{"--save-json", dir.filePath("tallix.txt")}, "names the report file itself"},
+        {{"--save-json", "-"}, "--save-json needs a file name"},
+        {{"--compare", ""}, "--compare needs"},
+    };
+    for (const auto& row : refused) {
+        const CounterRun usage = runCounter(row.options + QStringList{dir.path(), "*.md"});
+        EXPECT_EQ(usage.exitCode, 1);
+        EXPECT_TRUE(usage.err.contains(row.err)) << usage.err.constData();
+        EXPECT_EQ(read(dir.filePath("tallix.txt")), "an earlier report");
+    }
 }
 
 TEST(CliInfo, HelpAndVersion) {
