@@ -221,7 +221,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"--numbered", "--date-created", "--remove-extension",
                                   "--underscores", "--hyphens", "--case", "--output", "--format",
                                   "--rule", "--document-text", "--document-timeout",
-                                  "--recursive", "--quiet", "--help", "--version", "Quote it",
+                                  "--recursive", "--quiet", "--subtotals", "--compare",
+                                  "--save-json", "--help", "--version", "Quote it",
                                   "130"},
                                  {"untouched|upper|lower|title", "text|csv|tsv|json",
                                   "classic|unicode", "'*.txt'"}}));
@@ -266,10 +267,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Completion{"--re", "--recursive --remove-extension"},
                       Completion{
                           "--",
-                          "--case --date-created --document-text --document-timeout --format "
-                          "--help --help-all "
+                          "--case --compare --date-created --document-text --document-timeout "
+                          "--format --help --help-all "
                           "--hyphens --numbered --output --quiet --recursive --remove-extension "
-                          "--rule "
+                          "--rule --save-json --subtotals "
                           "--underscores --version"},
                       Completion{"--case|", "lower title untouched upper"},
                       Completion{"--case|u", "untouched upper"}, Completion{"--case|=|ti", "title"},
