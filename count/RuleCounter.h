@@ -52,9 +52,9 @@ public:
     // Where in `bytes` (which lie at `offset` in the file) a part may begin so that it
     // counts as it would in sequence: right after a space (under a rule that decodes, a
     // space or a line feed of the encoding `fileHead` names, a whole code unit from the
-    // file's start). -1 where there is none; always -1 under such a rule without the file's head.
+    // file's start). -1 where there is none.
     static qint64 partStartIn(WordRule rule, const char* bytes, std::size_t size, qint64 offset,
-                              QByteArrayView fileHead = {}) noexcept;
+                              QByteArrayView fileHead) noexcept;
 
 private:
     WordRule rule_;

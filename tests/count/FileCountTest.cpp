@@ -235,7 +235,7 @@ TEST_F(FileCountTest, PartsAddUpToTheWholeOrFail) {
         for (qint64 nominal = row.partSize; nominal < text.size(); nominal += row.partSize) {
             const qint64 found = RuleCounter::partStartIn(
                 WordRule::Classic, text.constData() + nominal,
-                std::size_t(qMin<qint64>(64, text.size() - nominal)), nominal);
+                std::size_t(qMin<qint64>(64, text.size() - nominal)), nominal, text.left(4));
             if (found >= 0 && nominal + found < text.size()) {
                 starts.push_back(nominal + found);
             }
