@@ -23,6 +23,7 @@ constexpr int kPartsBeforeSplitting = 4;
 // hands over what it has done.
 constexpr std::size_t kFilesTakenAtOnce = 16;
 constexpr qint64 kBytesBeforePublishing = qint64{1} * 1024 * 1024;
+constexpr qint64 kBytesBeforeShowing = qint64{256} * 1024;
 
 // One file counted in parts: the source all parts read, and their results.
 struct SplitFile {
@@ -112,6 +113,13 @@ private:
     // cost more than counting a small file.
     std::vector<std::pair<qint64, FileResult>> done_;
     qint64 bytesSincePublished_ = 0;
+    // Bytes read and not yet added to the shared figure: both workers adding to it after
+    // every small file would pass its cache line back and forth thousands of times.
+    qint64 unshownBytes_ = 0;
+    void showBytes() {
+        owner_.bytesRead_.fetch_add(unshownBytes_, std::memory_order_relaxed);
+        unshownBytes_ = 0;
+    }
 };
 
 void ParallelCount::Worker::run() {
@@ -137,8 +145,11 @@ void ParallelCount::Worker::run() {
 // What every piece counted goes through: the bytes read so far, and whether to go on.
 bool ParallelCount::Worker::counted(qint64 bytes) {
     if (bytes > 0) {
-        owner_.bytesRead_.fetch_add(bytes, std::memory_order_relaxed);
         bytesSincePublished_ += bytes;
+        unshownBytes_ += bytes;
+        if (unshownBytes_ >= kBytesBeforeShowing) {
+            showBytes();
+        }
     }
     return !s_.cancelled.load(std::memory_order_relaxed);
 }
@@ -283,6 +294,9 @@ void ParallelCount::Worker::countPart(qint64 ticket, const std::shared_ptr<Split
 }
 
 void ParallelCount::Worker::publishDone() {
+    if (unshownBytes_ > 0) {
+        showBytes();
+    }
     if (done_.empty()) {
         return;
     }

@@ -141,11 +141,13 @@ QString NameList::at(qsizetype index) const {
 }
 
 bool NameList::lastPartEquals(qsizetype index, QLatin1StringView name) const {
+    return lastPart(index) == QByteArrayView(name.data(), name.size());
+}
+
+QByteArrayView NameList::lastPart(qsizetype index) const {
     const char* bytes = bytesOf(index);
     const char* slash = std::strrchr(bytes, '/');
-    const char* part = slash != nullptr ? slash + 1 : bytes;
-    return std::strncmp(part, name.data(), static_cast<size_t>(name.size())) == 0 &&
-           part[name.size()] == 0;
+    return QByteArrayView(slash != nullptr ? slash + 1 : bytes);
 }
 
 NameList::Block& NameList::own() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -82,6 +83,9 @@ public:
     // Whether the part of name `index` after its last "/" is `name` exactly, without
     // making a string of it.
     bool lastPartEquals(qsizetype index, QLatin1StringView name) const;
+    // The part of name `index` after its last "/", as the bytes it is stored in; empty for
+    // a name that ends in "/".
+    QByteArrayView lastPart(qsizetype index) const;
 
     void append(QStringView name);
     void append(const NameList& names, QStringView prefix = {});
