@@ -267,6 +267,18 @@ void NameList::sort() {
     for (size_t i = 0; i < items.size(); ++i) {
         block.starts[i] = static_cast<qsizetype>(items[i].head);
     }
+    items = {};
+    // The names are laid out again in their new order: a count then reads them front to
+    // back, where in the listing's order every name was a jump (a cache miss, and on a
+    // virtual machine often a page walk too) to somewhere else in the block.
+    std::vector<char> sorted;
+    sorted.reserve(block.bytes.size());
+    for (qsizetype& start : block.starts) {
+        const char* name = block.bytes.data() + start;
+        start = static_cast<qsizetype>(sorted.size());
+        sorted.insert(sorted.end(), name, name + std::strlen(name) + 1);
+    }
+    block.bytes = std::move(sorted);
 }
 
 }  // namespace quorvane
