@@ -37,9 +37,10 @@ void EarlierFiles::append(const GoneFile& file) {
 
 void EarlierFiles::appendUtf8(QByteArrayView path, qint64 previous) {
     files_.push_back({bytes_.size(), previous});
-    // Valid UTF-8 holds no surrogates, so it is already the form kept; anything else is
-    // read as QString::fromUtf8 reads it.
-    if (path.isValidUtf8()) {
+    // Valid UTF-8 holds no surrogates, so it is already the form kept; anything else, and
+    // a path that opens with a byte order mark, which fromUtf8 drops, is read as
+    // QString::fromUtf8 reads it.
+    if (path.isValidUtf8() && !path.startsWith("\xef\xbb\xbf")) {
         bytes_.append(path);
     } else {
         appendUnits(bytes_, QString::fromUtf8(path));
