@@ -23,8 +23,9 @@ QString lastPart(const QString& path) {
 
 }  // namespace
 
-void EarlierFiles::reserve(qsizetype files) {
+void EarlierFiles::reserve(qsizetype files, qsizetype pathBytes) {
     files_.reserve(static_cast<size_t>(files));
+    bytes_.reserve(pathBytes);
 }
 
 void EarlierFiles::append(const GoneFile& file) {

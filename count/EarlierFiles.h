@@ -21,7 +21,11 @@ class EarlierFiles {
 public:
     qsizetype size() const { return static_cast<qsizetype>(files_.size()); }
     bool isEmpty() const { return files_.empty(); }
-    void reserve(qsizetype files);
+    // Room for `files` files whose paths take `pathBytes` at most. Memory that is reserved
+    // and never written costs no page, so a generous bound is cheaper than growing, which
+    // copies; squeeze() gives back what was not used.
+    void reserve(qsizetype files, qsizetype pathBytes = 0);
+    void squeeze() { bytes_.squeeze(); }
 
     void append(const GoneFile& file);
     // A path as a JSON string holds it without escapes: read as QString::fromUtf8 reads it.

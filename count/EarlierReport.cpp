@@ -193,7 +193,9 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
         return std::nullopt;
     }
     const QByteArrayView list = QByteArrayView(bytes).sliced(first, closed - first);
-    report->files.reserve(list.count('\n') + 1);
+    // The paths, in the form they are kept in, are no longer than the list that holds them,
+    // but for bytes that are not UTF-8 (each becomes three); the room grows if need be.
+    report->files.reserve(list.count('\n') + 1, list.size());
     for (qsizetype at = 0; at <= list.size();) {
         const qsizetype end = list.indexOf('\n', at);
         const bool last = end < 0;
@@ -213,6 +215,7 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
         }
         at = last ? list.size() + 1 : end + 1;
     }
+    report->files.squeeze();
     return report;
 }
 
