@@ -7,7 +7,9 @@
 namespace quorvane {
 
 ComparedFormat::ComparedFormat(ReportFormat& inner, const EarlierReport& earlier)
-    : ForwardingFormat(inner), earlier_(earlier), seen_(static_cast<size_t>(earlier.files.size()), false) {
+    : ForwardingFormat(inner),
+      earlier_(earlier),
+      seen_(static_cast<size_t>(earlier.files.size()), false) {
     // Two strings read back in turn, so that the check allocates nothing per file.
     QString before;
     QString after;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QHash>
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -39,8 +39,8 @@ private:
     bool inOrder_ = true;  // both lists so far in the listing's order
     qsizetype next_ = 0;   // while in order: the first earlier file not yet passed
     QString lastPath_;
-    QByteArray form_;     // the entry's path in the form earlier paths are kept in
-    QString scratch_;     // an earlier path, read back for an order test
+    QByteArray form_;                   // the entry's path in the form earlier paths are kept in
+    QString scratch_;                   // an earlier path, read back for an order test
     QHash<QString, qsizetype> byPath_;  // index into earlier_.files, once out of order
 };
 

@@ -189,23 +189,25 @@ TEST(EarlierFiles, PathsComeBackAsTheyWent) {
     const struct {
         const char* label;
         QString path;
-        QString name;      // as the report gave it
-        QString shown;     // the name of the file once gone
+        QString name;       // as the report gave it
+        QString shown;      // the name of the file once gone
         QString lookAlike;  // a path that must not match
     } rows[] = {
         {"ascii", "a/b.txt", "", "b.txt", "a/b.tx"},
         {"prefix_of_next", "a", "a", "a", "ab"},
         {"next_has_prefix", "ab", "", "ab", "a"},
-        {"accent", QStringLiteral("caf\u00e9/\u00c9t\u00e9.txt"), "", QStringLiteral("\u00c9t\u00e9.txt"),
-         QStringLiteral("cafe\u0301/\u00c9t\u00e9.txt")},
+        {"accent", QStringLiteral("caf\u00e9/\u00c9t\u00e9.txt"), "",
+         QStringLiteral("\u00c9t\u00e9.txt"), QStringLiteral("cafe\u0301/\u00c9t\u00e9.txt")},
         {"cjk", QStringLiteral("\u6211/\u4f60.txt"), "", QStringLiteral("\u4f60.txt"),
          QStringLiteral("\u6211/\u4f60.tx")},
         {"pair", QStringLiteral("\U0001F600.txt"), "", QStringLiteral("\U0001F600.txt"),
          QStringLiteral("\uFFFD.txt")},
-        {"lone_high", QString::fromUtf16(u"x\xd83d.txt"), "", QString::fromUtf16(u"x\xd83d.txt"), QStringLiteral("x\uFFFD.txt")},
-        {"lone_low", QString::fromUtf16(u"s/\xdc80"), "", QString::fromUtf16(u"\xdc80"), QStringLiteral("s/\uFFFD")},
-        {"high_then_high", QString::fromUtf16(u"\xd83d\xd83d\xde00"), "", QString::fromUtf16(u"\xd83d\xd83d\xde00"),
-         QStringLiteral("\U0001F600")},
+        {"lone_high", QString::fromUtf16(u"x\xd83d.txt"), "", QString::fromUtf16(u"x\xd83d.txt"),
+         QStringLiteral("x\uFFFD.txt")},
+        {"lone_low", QString::fromUtf16(u"s/\xdc80"), "", QString::fromUtf16(u"\xdc80"),
+         QStringLiteral("s/\uFFFD")},
+        {"high_then_high", QString::fromUtf16(u"\xd83d\xd83d\xde00"), "",
+         QString::fromUtf16(u"\xd83d\xd83d\xde00"), QStringLiteral("\U0001F600")},
         {"own_name", "d/e.txt", "shown name", "shown name", "d/e"},
         {"name_is_last_part", "d/f.txt", "f.txt", "f.txt", "f.txt"},
     };
@@ -242,7 +244,9 @@ TEST(EarlierFiles, Utf8ReadsAsFromUtf8) {
         {"ascii", "plain.txt"},
         {"two_bytes", "caf\xc3\xa9"},
         {"four_bytes", "\xf0\x9f\x98\x80.txt"},
-        {"byte_order_mark", "\xef\xbb\xbf" "a.txt"},
+        {"byte_order_mark",
+         "\xef\xbb\xbf"
+         "a.txt"},
         {"encoded_surrogate", "a\xed\xa0\x80.txt"},
         {"overlong", "a\xc0\xaf.txt"},
         {"cut_short", "a\xe6\x88"},
@@ -269,7 +273,8 @@ TEST(EarlierFiles, Utf8ReadsAsFromUtf8) {
 TEST(EarlierReport, ReadFromFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QList<ReportEntry> entries = {entryAt(0, "a.txt", 3), entryAt(1, QStringLiteral("\u00e9/b"), 4)};
+    const QList<ReportEntry> entries = {entryAt(0, "a.txt", 3),
+                                        entryAt(1, QStringLiteral("\u00e9/b"), 4)};
     JsonReportFormat json({"/books", "*.*", WordRule::Classic, false, kEarlierDate, false});
     const QByteArray own = written(json, entries);
     const auto save = [&dir](const char* name, const QByteArray& bytes) {
@@ -284,7 +289,8 @@ TEST(EarlierReport, ReadFromFile) {
         const char* error;
     } rows[] = {
         {"own_layout", save("own.json", own), 2, ""},
-        {"other_layout", save("other.json", earlierJson(R"({"path": "a.txt", "words": 4})")), 1, ""},
+        {"other_layout", save("other.json", earlierJson(R"({"path": "a.txt", "words": 4})")), 1,
+         ""},
         {"empty", save("empty.json", ""), -1, "not JSON"},
         {"device", "/dev/null", -1, "not JSON"},
         {"missing", dir.filePath("missing.json"), -1, "No such file"},
@@ -301,7 +307,8 @@ TEST(EarlierReport, ReadFromFile) {
         ASSERT_TRUE(report.has_value()) << qPrintable(error);
         ASSERT_EQ(report->files.size(), row.files);
         EXPECT_EQ(report->written, kEarlierDate);
-        EXPECT_EQ(report->files.path(row.files - 1), row.files == 2 ? QStringLiteral("\u00e9/b") : "a.txt");
+        EXPECT_EQ(report->files.path(row.files - 1),
+                  row.files == 2 ? QStringLiteral("\u00e9/b") : "a.txt");
     }
 }
 
@@ -330,9 +337,15 @@ TEST(ComparedFormat, MatchesPathsBeyondAscii) {
     } rows[] = {
         // A lone surrogate is written as U+FFFD, so the entry with U+FFFD is the same file.
         {"own_layout", own, now, {4, 4, -1000, 5}, {"gone"}},
-        {"other_layout", other, now, {-1000, 4, -1000, 5},
+        {"other_layout",
+         other,
+         now,
+         {-1000, 4, -1000, 5},
          {QString::fromUtf16(u"a\xdc80.txt"), "gone"}},
-        {"lone_surrogate_matches_itself", other, {entryAt(0, lone, 1)}, {0},
+        {"lone_surrogate_matches_itself",
+         other,
+         {entryAt(0, lone, 1)},
+         {0},
          {"q\"uote", "x", "gone"}},
     };
     for (const auto& row : rows) {
@@ -421,10 +434,8 @@ TEST(ComparedFormat, MatchesInAnyOrder) {
         QList<std::pair<QString, qint64>> earlier;
         QStringList now;
     } rows[] = {
-        {"both_in_order", sorted, now},
-        {"earlier_shuffled", shuffled, now},
-        {"now_shuffled", sorted, nowShuffled},
-        {"now_leaves_order_late", sorted, nowLate},
+        {"both_in_order", sorted, now},           {"earlier_shuffled", shuffled, now},
+        {"now_shuffled", sorted, nowShuffled},    {"now_leaves_order_late", sorted, nowLate},
         {"both_shuffled", shuffled, nowShuffled},
     };
     for (const auto& row : rows) {
@@ -439,11 +450,11 @@ TEST(ComparedFormat, MatchesInAnyOrder) {
         const QByteArray rows = written(compared, entries);
         for (const auto& [path, words] : row.earlier) {
             const QByteArray name = path.mid(path.lastIndexOf(u'/') + 1).toUtf8();
-            const QByteArray expected =
-                path == "gone.txt" ? ",gone.txt,gone.txt,,,5,-5\r\n"
-                                   : "," + name + "," + path.toUtf8() + ",10,," +
-                                         QByteArray::number(words) + "," +
-                                         QByteArray::number(10 - words) + "\r\n";
+            const QByteArray expected = path == "gone.txt"
+                                            ? ",gone.txt,gone.txt,,,5,-5\r\n"
+                                            : "," + name + "," + path.toUtf8() + ",10,," +
+                                                  QByteArray::number(words) + "," +
+                                                  QByteArray::number(10 - words) + "\r\n";
             EXPECT_TRUE(rows.contains(expected)) << expected.constData() << rows.constData();
         }
         EXPECT_TRUE(rows.contains(",new.txt,new.txt,10,,,\r\n")) << rows.constData();
