@@ -7,10 +7,19 @@
 namespace quorvane {
 
 ComparedFormat::ComparedFormat(ReportFormat& inner, const EarlierReport& earlier)
-    : ForwardingFormat(inner), earlier_(earlier), seen_(earlier.files.size(), false) {
-    const QList<GoneFile>& files = earlier.files;
-    for (qsizetype i = 1; i < files.size() && inOrder_; ++i) {
-        inOrder_ = FolderListing::lessThan(files[i - 1].path, files[i].path);
+    : ForwardingFormat(inner),
+      earlier_(earlier),
+      seen_(static_cast<size_t>(earlier.files.size()), false) {
+    // Two strings read back in turn, so that the check allocates nothing per file.
+    QString before;
+    QString after;
+    if (!earlier.files.isEmpty()) {
+        earlier.files.pathInto(0, before);
+    }
+    for (qsizetype i = 1; i < earlier.files.size() && inOrder_; ++i) {
+        earlier.files.pathInto(i, after);
+        inOrder_ = FolderListing::lessThan(before, after);
+        before.swap(after);
     }
 }
 
@@ -18,15 +27,21 @@ qsizetype ComparedFormat::findByName(const QString& path) {
     if (byPath_.isEmpty()) {
         byPath_.reserve(earlier_.files.size());
         for (qsizetype i = 0; i < earlier_.files.size(); ++i) {
-            byPath_.insert(earlier_.files[i].path, i);
+            byPath_.insert(earlier_.files.path(i), i);
         }
     }
     return byPath_.value(path, -1);
 }
 
+bool ComparedFormat::earlierBefore(qsizetype index, const QString& path) {
+    earlier_.files.pathInto(index, scratch_);
+    return FolderListing::lessThan(scratch_, path);
+}
+
 qsizetype ComparedFormat::find(const QString& path) {
-    const QList<GoneFile>& files = earlier_.files;
-    if (inOrder_ && next_ < files.size() && files[next_].path == path) {
+    const EarlierFiles& files = earlier_.files;
+    EarlierFiles::formOf(path, form_);
+    if (inOrder_ && next_ < files.size() && files.pathIs(next_, form_)) {
         lastPath_ = path;
         return next_++;
     }
@@ -37,10 +52,10 @@ qsizetype ComparedFormat::find(const QString& path) {
     if (!inOrder_) {
         return findByName(path);
     }
-    while (next_ < files.size() && FolderListing::lessThan(files[next_].path, path)) {
+    while (next_ < files.size() && earlierBefore(next_, path)) {
         ++next_;
     }
-    return next_ < files.size() && files[next_].path == path ? next_++ : -1;
+    return next_ < files.size() && files.pathIs(next_, form_) ? next_++ : -1;
 }
 
 bool ComparedFormat::entry(const ReportEntry& entry) {
@@ -48,8 +63,8 @@ bool ComparedFormat::entry(const ReportEntry& entry) {
     compared.compared = true;
     const qsizetype found = find(entry.relativePath.isEmpty() ? entry.name : entry.relativePath);
     if (found >= 0) {
-        compared.previous = earlier_.files[found].previous;
-        seen_[found] = true;
+        compared.previous = earlier_.files.previous(found);
+        seen_[static_cast<size_t>(found)] = true;
     }
     return inner_.entry(compared);
 }
@@ -60,12 +75,8 @@ bool ComparedFormat::end(const ReportSummary& summary) {
     comparison.since = earlier_.written;
     comparison.gone.reserve(std::count(seen_.cbegin(), seen_.cend(), false));
     for (qsizetype i = 0; i < earlier_.files.size(); ++i) {
-        if (!seen_[i]) {
-            GoneFile gone = earlier_.files[i];
-            if (gone.name.isEmpty()) {
-                gone.name = gone.path.mid(gone.path.lastIndexOf(u'/') + 1);
-            }
-            comparison.gone.append(gone);
+        if (!seen_[static_cast<size_t>(i)]) {
+            comparison.gone.append(earlier_.files.at(i));
         }
     }
     ReportSummary compared = summary;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
-#include <QList>
+#include <QString>
+
+#include <vector>
 
 #include "count/EarlierReport.h"
 #include "count/ForwardingFormat.h"
@@ -28,11 +31,16 @@ private:
     qsizetype find(const QString& path);
     qsizetype findByName(const QString& path);
 
+    // Whether earlier path `index` comes before `path` in the listing's order.
+    bool earlierBefore(qsizetype index, const QString& path);
+
     const EarlierReport& earlier_;
-    QList<bool> seen_;
+    std::vector<bool> seen_;
     bool inOrder_ = true;  // both lists so far in the listing's order
     qsizetype next_ = 0;   // while in order: the first earlier file not yet passed
     QString lastPath_;
+    QByteArray form_;                   // the entry's path in the form earlier paths are kept in
+    QString scratch_;                   // an earlier path, read back for an order test
     QHash<QString, qsizetype> byPath_;  // index into earlier_.files, once out of order
 };
 

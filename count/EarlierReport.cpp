@@ -140,10 +140,16 @@ bool skipText(QByteArrayView line, qsizetype& at, QByteArrayView text) {
     return false;
 }
 
+// A file of a line read without JSON: its path as the line holds it, in UTF-8.
+struct QuickFile {
+    QByteArrayView path;
+    qint64 words = 0;
+};
+
 // A file's line as this program writes it, {"index": 1, "name": "a.txt", "path": "a.txt",
 // "words": 3, ...}, read for its name, path and words without building a JSON document;
 // none for a line of any other shape or a path with escapes, which is then read as JSON.
-std::optional<GoneFile> quickFile(QByteArrayView line) {
+std::optional<QuickFile> quickFile(QByteArrayView line) {
     qsizetype at = 0;
     bool escaped = false;
     if (!skipText(line, at, "{\"index\": ") || !numberAt(line, at) ||
@@ -165,8 +171,7 @@ std::optional<GoneFile> quickFile(QByteArrayView line) {
         return std::nullopt;
     }
     // The name is the path's last part; it is worked out only for a file that is gone.
-    return GoneFile{QString(), QString::fromUtf8(line.sliced(pathAt + 1, pathEnd - pathAt - 2)),
-                    *words};
+    return QuickFile{line.sliced(pathAt + 1, pathEnd - pathAt - 2), *words};
 }
 
 // The list of files as this program writes it, one to a line between "files": [ and ],
@@ -188,7 +193,9 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
         return std::nullopt;
     }
     const QByteArrayView list = QByteArrayView(bytes).sliced(first, closed - first);
-    report->files.reserve(list.count('\n') + 1);
+    // The paths, in the form they are kept in, are no longer than the list that holds them,
+    // but for bytes that are not UTF-8 (each becomes three); the room grows if need be.
+    report->files.reserve(list.count('\n') + 1, list.size());
     for (qsizetype at = 0; at <= list.size();) {
         const qsizetype end = list.indexOf('\n', at);
         const bool last = end < 0;
@@ -197,8 +204,8 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
             return std::nullopt;
         }
         line = line.sliced(4, line.size() - (last ? 4 : 5));
-        if (std::optional<GoneFile> file = quickFile(line)) {
-            report->files.append(std::move(*file));
+        if (const std::optional<QuickFile> file = quickFile(line)) {
+            report->files.appendUtf8(file->path, file->words);
         } else {
             const QJsonDocument one = QJsonDocument::fromJson(line.toByteArray());
             if (!one.isObject() ||
@@ -208,6 +215,7 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
         }
         at = last ? list.size() + 1 : end + 1;
     }
+    report->files.squeeze();
     return report;
 }
 
@@ -219,12 +227,31 @@ std::optional<EarlierReport> EarlierReport::read(const QString& path, QString& e
         error = file.errorString();
         return std::nullopt;
     }
+    const QDateTime modified = QFileInfo(file).lastModified();
+    // A report in the page cache is mapped rather than copied: the kernel maps its pages
+    // several at a time, where a buffer of its size is first touched a page at a time.
+    // The files are copied out while it is parsed, so the mapping ends with `file`.
+    const qint64 size = file.isSequential() ? 0 : file.size();
+    if (size > 0) {
+        if (uchar* mapped = file.map(0, size)) {
+            const QByteArray bytes =
+                QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), size);
+            return parse(bytes, modified, error);
+        }
+        // Opened again, as the failed mapping leaves its reason on the file.
+        file.close();
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = file.errorString();
+            return std::nullopt;
+        }
+    }
+    // A pipe, an empty file, or one that cannot be mapped is read.
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         error = file.errorString();
         return std::nullopt;
     }
-    return parse(bytes, QFileInfo(file).lastModified(), error);
+    return parse(bytes, modified, error);
 }
 
 std::optional<EarlierReport> EarlierReport::parse(const QByteArray& bytes,

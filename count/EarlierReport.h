@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "count/EarlierFiles.h"
 #include "count/ReportFormat.h"
 #include "count/WordRule.h"
 
@@ -21,9 +22,8 @@ struct EarlierReport {
     QDateTime written;          // the report's own date, else its file's modification time
     bool writtenKnown = false;  // whether the report said when it was written
     qint64 total = 0;
-    // Every counted file, its words as `previous`, in report order; a name may be left
-    // empty, as it is the path's last part.
-    QList<GoneFile> files;
+    // Every counted file, its words as `previous`, in report order.
+    EarlierFiles files;
 
     // The report at `path`; none, with a reason a person can act on in `error`, when it
     // cannot be read or is not a whole report of this program.

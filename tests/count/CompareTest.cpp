@@ -12,6 +12,7 @@
 
 #include "count/ComparedFormat.h"
 #include "count/CsvReportFormat.h"
+#include "count/EarlierFiles.h"
 #include "count/EarlierReport.h"
 #include "count/JsonReportFormat.h"
 #include "count/ReportLine.h"
@@ -182,6 +183,196 @@ TEST(EarlierReport, DateAndSettings) {
     }
 }
 
+// Paths are kept in one block: each must come back as it went in, and match only itself,
+// its neighbours in the block and its look-alikes not.
+TEST(EarlierFiles, PathsComeBackAsTheyWent) {
+    const struct {
+        const char* label;
+        QString path;
+        QString name;       // as the report gave it
+        QString shown;      // the name of the file once gone
+        QString lookAlike;  // a path that must not match
+    } rows[] = {
+        {"ascii", "a/b.txt", "", "b.txt", "a/b.tx"},
+        {"prefix_of_next", "a", "a", "a", "ab"},
+        {"next_has_prefix", "ab", "", "ab", "a"},
+        {"accent", QStringLiteral("caf\u00e9/\u00c9t\u00e9.txt"), "",
+         QStringLiteral("\u00c9t\u00e9.txt"), QStringLiteral("cafe\u0301/\u00c9t\u00e9.txt")},
+        {"cjk", QStringLiteral("\u6211/\u4f60.txt"), "", QStringLiteral("\u4f60.txt"),
+         QStringLiteral("\u6211/\u4f60.tx")},
+        {"pair", QStringLiteral("\U0001F600.txt"), "", QStringLiteral("\U0001F600.txt"),
+         QStringLiteral("\uFFFD.txt")},
+        {"lone_high", QString::fromUtf16(u"x\xd83d.txt"), "", QString::fromUtf16(u"x\xd83d.txt"),
+         QStringLiteral("x\uFFFD.txt")},
+        {"lone_low", QString::fromUtf16(u"s/\xdc80"), "", QString::fromUtf16(u"\xdc80"),
+         QStringLiteral("s/\uFFFD")},
+        {"high_then_high", QString::fromUtf16(u"\xd83d\xd83d\xde00"), "",
+         QString::fromUtf16(u"\xd83d\xd83d\xde00"), QStringLiteral("\U0001F600")},
+        {"own_name", "d/e.txt", "shown name", "shown name", "d/e"},
+        {"name_is_last_part", "d/f.txt", "f.txt", "f.txt", "f.txt"},
+    };
+    EarlierFiles files;
+    for (const auto& row : rows) {
+        files.append({row.name, row.path, 7});
+    }
+    QByteArray form;
+    QString reused = QStringLiteral("a longer string than any path here, to be reused");
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(row.label);
+        EXPECT_EQ(files.path(i), row.path);
+        files.pathInto(i, reused);
+        EXPECT_EQ(reused, row.path);
+        const GoneFile gone = files.at(i);
+        EXPECT_EQ(gone.path, row.path);
+        EXPECT_EQ(gone.name, row.shown);
+        EXPECT_EQ(gone.previous, 7);
+        EarlierFiles::formOf(row.path, form);
+        EXPECT_TRUE(files.pathIs(i, form));
+        EarlierFiles::formOf(row.lookAlike, form);
+        EXPECT_FALSE(files.pathIs(i, form));
+    }
+}
+
+// A path read from a line as this program writes it reads as QString::fromUtf8 reads it,
+// whatever its bytes, and is matched in that form.
+TEST(EarlierFiles, Utf8ReadsAsFromUtf8) {
+    const struct {
+        const char* label;
+        QByteArray bytes;
+    } rows[] = {
+        {"ascii", "plain.txt"},
+        {"two_bytes", "caf\xc3\xa9"},
+        {"four_bytes", "\xf0\x9f\x98\x80.txt"},
+        {"byte_order_mark",
+         "\xef\xbb\xbf"
+         "a.txt"},
+        {"encoded_surrogate", "a\xed\xa0\x80.txt"},
+        {"overlong", "a\xc0\xaf.txt"},
+        {"cut_short", "a\xe6\x88"},
+        {"stray_continuation", "\x80x"},
+        {"not_utf8", "na\xefve"},
+    };
+    EarlierFiles files;
+    for (const auto& row : rows) {
+        files.appendUtf8(row.bytes, 3);
+    }
+    QByteArray form;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(rows[i].label);
+        const QString expected = QString::fromUtf8(rows[i].bytes);
+        EXPECT_EQ(files.path(i), expected);
+        EXPECT_EQ(files.previous(i), 3);
+        EarlierFiles::formOf(expected, form);
+        EXPECT_TRUE(files.pathIs(i, form));
+    }
+}
+
+// A report read from a file, mapped or read, gives what its bytes give; a file that is
+// empty, not a regular file, or missing is refused with its reason.
+TEST(EarlierReport, ReadFromFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QList<ReportEntry> entries = {entryAt(0, "a.txt", 3),
+                                        entryAt(1, QStringLiteral("\u00e9/b"), 4)};
+    JsonReportFormat json({"/books", "*.*", WordRule::Classic, false, kEarlierDate, false});
+    const QByteArray own = written(json, entries);
+    const auto save = [&dir](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        return file.fileName();
+    };
+    const struct {
+        const char* label;
+        QString path;
+        qsizetype files;  // -1: refused
+        const char* error;
+    } rows[] = {
+        {"own_layout", save("own.json", own), 2, ""},
+        {"other_layout", save("other.json", earlierJson(R"({"path": "a.txt", "words": 4})")), 1,
+         ""},
+        {"empty", save("empty.json", ""), -1, "not JSON"},
+        {"device", "/dev/null", -1, "not JSON"},
+        {"missing", dir.filePath("missing.json"), -1, "No such file"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        QString error;
+        const std::optional<EarlierReport> report = EarlierReport::read(row.path, error);
+        if (row.files < 0) {
+            EXPECT_FALSE(report.has_value());
+            EXPECT_TRUE(error.contains(QLatin1String(row.error))) << qPrintable(error);
+            continue;
+        }
+        ASSERT_TRUE(report.has_value()) << qPrintable(error);
+        ASSERT_EQ(report->files.size(), row.files);
+        EXPECT_EQ(report->written, kEarlierDate);
+        EXPECT_EQ(report->files.path(row.files - 1),
+                  row.files == 2 ? QStringLiteral("\u00e9/b") : "a.txt");
+    }
+}
+
+// Paths that need more than plain bytes, read back from a report and compared: an entry
+// matches only its own path, and a gone file is named after its path's last part.
+TEST(ComparedFormat, MatchesPathsBeyondAscii) {
+    const QString lone = QString::fromUtf16(u"s/a\xdc80.txt");
+    const QByteArray other = earlierJson(
+        R"({"path": "s/a\udc80.txt", "words": 1}, {"path": "t\tab/q\"uote", "words": 2},)"
+        R"( {"path": "\u00c9t\u00e9/x", "words": 3}, {"path": "\u6211/gone", "words": 4})");
+    const QList<ReportEntry> before = {entryAt(0, lone, 1), entryAt(1, "t\tab/q\"uote", 2),
+                                       entryAt(2, QStringLiteral("\u00c9t\u00e9/x"), 3),
+                                       entryAt(3, QStringLiteral("\u6211/gone"), 4)};
+    JsonReportFormat json({"/books", "*.*", WordRule::Classic, false, kEarlierDate, false});
+    const QByteArray own = written(json, before);
+    const QList<ReportEntry> now = {entryAt(0, QStringLiteral("s/a\uFFFD.txt"), 5),
+                                    entryAt(1, "t\tab/q\"uote", 6),
+                                    entryAt(2, QStringLiteral("\u00e9t\u00e9/x"), 7),
+                                    entryAt(3, QStringLiteral("\u00c9t\u00e9/x"), 8)};
+    const struct {
+        const char* label;
+        QByteArray earlier;
+        QList<ReportEntry> now;
+        QList<qint64> changes;  // per entry; -1000 for a new file
+        QStringList goneNames;
+    } rows[] = {
+        // A lone surrogate is written as U+FFFD, so the entry with U+FFFD is the same file.
+        {"own_layout", own, now, {4, 4, -1000, 5}, {"gone"}},
+        {"other_layout",
+         other,
+         now,
+         {-1000, 4, -1000, 5},
+         {QString::fromUtf16(u"a\xdc80.txt"), "gone"}},
+        {"lone_surrogate_matches_itself",
+         other,
+         {entryAt(0, lone, 1)},
+         {0},
+         {"q\"uote", "x", "gone"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        QString error;
+        const std::optional<EarlierReport> earlier = EarlierReport::parse(row.earlier, {}, error);
+        ASSERT_TRUE(earlier.has_value()) << qPrintable(error);
+        JsonReportFormat out({"/books", "*.*", WordRule::Classic, false, QDateTime(), false});
+        ComparedFormat compared(out, *earlier);
+        const QJsonObject report = QJsonDocument::fromJson(written(compared, row.now)).object();
+        const QJsonArray files = report["files"].toArray();
+        ASSERT_EQ(files.size(), row.changes.size());
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const QJsonValue change = files[i].toObject().value("change");
+            EXPECT_EQ(change.isUndefined() ? -1000 : change.toInteger(), row.changes[i]) << i;
+        }
+        QStringList goneNames;
+        for (const QJsonValue gone : report["gone"].toArray()) {
+            goneNames.append(gone.toObject()["name"].toString());
+        }
+        // The JSON layout shows a lone surrogate as U+FFFD.
+        QStringList expected = row.goneNames;
+        expected.replaceInStrings(QString::fromUtf16(u"\xdc80"), QStringLiteral("\uFFFD"));
+        EXPECT_EQ(goneNames, expected);
+    }
+}
+
 // Each kind of change, in the text, CSV and JSON layouts; the same entries without an
 // earlier report give the plain report.
 TEST(ComparedFormat, EachKindOfChange) {
@@ -243,10 +434,8 @@ TEST(ComparedFormat, MatchesInAnyOrder) {
         QList<std::pair<QString, qint64>> earlier;
         QStringList now;
     } rows[] = {
-        {"both_in_order", sorted, now},
-        {"earlier_shuffled", shuffled, now},
-        {"now_shuffled", sorted, nowShuffled},
-        {"now_leaves_order_late", sorted, nowLate},
+        {"both_in_order", sorted, now},           {"earlier_shuffled", shuffled, now},
+        {"now_shuffled", sorted, nowShuffled},    {"now_leaves_order_late", sorted, nowLate},
         {"both_shuffled", shuffled, nowShuffled},
     };
     for (const auto& row : rows) {
@@ -261,11 +450,11 @@ TEST(ComparedFormat, MatchesInAnyOrder) {
         const QByteArray rows = written(compared, entries);
         for (const auto& [path, words] : row.earlier) {
             const QByteArray name = path.mid(path.lastIndexOf(u'/') + 1).toUtf8();
-            const QByteArray expected =
-                path == "gone.txt" ? ",gone.txt,gone.txt,,,5,-5\r\n"
-                                   : "," + name + "," + path.toUtf8() + ",10,," +
-                                         QByteArray::number(words) + "," +
-                                         QByteArray::number(10 - words) + "\r\n";
+            const QByteArray expected = path == "gone.txt"
+                                            ? ",gone.txt,gone.txt,,,5,-5\r\n"
+                                            : "," + name + "," + path.toUtf8() + ",10,," +
+                                                  QByteArray::number(words) + "," +
+                                                  QByteArray::number(10 - words) + "\r\n";
             EXPECT_TRUE(rows.contains(expected)) << expected.constData() << rows.constData();
         }
         EXPECT_TRUE(rows.contains(",new.txt,new.txt,10,,,\r\n")) << rows.constData();
