@@ -268,11 +268,11 @@ bool CommandLine::check(CliOptions& options, int& exitCode) const {
         return false;
     }
     if (parser_.isSet(readMethod_)) {
-        options.readMethod = valueNamed<ReadMethod>({QStringLiteral("read"), QStringLiteral("map")},
-                                                    {ReadMethod::Read, ReadMethod::Map},
-                                                    parser_.value(readMethod_));
+        options.readMethod = valueNamed<ReadMethod>(
+            {QStringLiteral("read"), QStringLiteral("each"), QStringLiteral("map")},
+            {ReadMethod::Read, ReadMethod::ReadEach, ReadMethod::Map}, parser_.value(readMethod_));
         if (!options.readMethod) {
-            exitCode = usageError(QStringLiteral("unknown --io \"%1\"; use read or map")
+            exitCode = usageError(QStringLiteral("unknown --io \"%1\"; use read, each or map")
                                       .arg(parser_.value(readMethod_)));
             return false;
         }

@@ -67,6 +67,11 @@ std::optional<FileResult> FileCount::open(ContentSource& source, const QString& 
     if (!source.open(path)) {
         return withOutcome(FileResult::Outcome::Unreadable, source.errorString());
     }
+    return checkOpened(source, report);
+}
+
+std::optional<FileResult> FileCount::checkOpened(ContentSource& source,
+                                                 const FileIdentity& report) {
     // The report may be listed under another name (--output into the folder).
     if (source.identity().sameFileAs(report)) {
         source.close();

@@ -14,9 +14,10 @@
 
 namespace quorvane {
 
-// How a file's bytes reach the counter: read into a buffer, or mapped into memory and
+// How a file's bytes reach the counter: read into a buffer (runs of small plain files
+// read ahead together), read into a buffer one file at a time, or mapped into memory and
 // counted in place (long stretches of plain files only).
-enum class ReadMethod { Read, Map };
+enum class ReadMethod { Read, ReadEach, Map };
 
 // What counting one file came to.
 struct FileResult {
@@ -47,6 +48,9 @@ public:
     // could not be opened, or it is the report under another name).
     std::optional<FileResult> open(ContentSource& source, const QString& path,
                                    const FileIdentity& report);
+    // The same for a source already open (a file read ahead): refused only when it is the
+    // report.
+    std::optional<FileResult> checkOpened(ContentSource& source, const FileIdentity& report);
     // Counts a file open() left open to its end, and closes it.
     FileResult countOpened(ContentSource& source);
 

@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "count/RuleCounter.h"
+#include "platform/FileBatch.h"
+#include "platform/FileContentSource.h"
+#include "platform/HeldContentSource.h"
 
 namespace quorvane {
 
@@ -87,7 +90,9 @@ public:
           s_(*owner.shared_),
           source_(s_.makeSource()),
           fileCount_(s_.rule, s_.readMethod,
-                     [this](qint64 bytes) { return counted(bytes); }) {}
+                     [this](qint64 bytes) { return counted(bytes); }),
+          mayReadAhead_(s_.readMethod == ReadMethod::Read &&
+                        dynamic_cast<FileContentSource*>(source_.get()) != nullptr) {}
 
     void run();
 
@@ -99,6 +104,8 @@ private:
     bool findParts(SplitFile& file);
     void countPart(qint64 ticket, const std::shared_ptr<SplitFile>& file, int part);
     void publishDone();
+    void readAhead();
+    ContentSource* readAheadFor(qint64 ticket);
     void publish(qint64 ticket, FileResult result) {
         done_.emplace_back(ticket, std::move(result));
         publishDone();
@@ -108,6 +115,12 @@ private:
     Shared& s_;
     std::unique_ptr<ContentSource> source_;
     FileCount fileCount_;
+    // The whole files of the run in hand, read ahead together where the system can, and
+    // which ticket each one is.
+    bool mayReadAhead_;
+    std::unique_ptr<FileBatch> batch_;  // made for the first run of several files
+    std::vector<qint64> batchTickets_;
+    HeldContentSource held_;
     std::deque<Task> run_;
     // Results of whole files wait here and are published together: a lock and a wake-up
     // cost more than counting a small file.
@@ -171,7 +184,55 @@ bool ParallelCount::Worker::takeRun() {
         s_.tasks.pop_front();
     } while (run_.front().part < 0 && run_.size() < share && !s_.tasks.empty() &&
              s_.tasks.front().part < 0);
+    lock.unlock();
+    readAhead();
     return true;
+}
+
+void ParallelCount::Worker::readAhead() {
+    batchTickets_.clear();
+    if (!mayReadAhead_ || run_.size() < 2 || run_.front().part >= 0) {
+        return;
+    }
+    if (!batch_) {
+        batch_ = std::make_unique<FileBatch>();
+        mayReadAhead_ = batch_->available();
+        if (!mayReadAhead_) {
+            return;
+        }
+    }
+    QList<QString> paths;
+    for (const Task& task : run_) {
+        if (paths.size() == FileBatch::kFiles) {
+            break;
+        }
+        paths.append(task.path);
+        batchTickets_.push_back(task.ticket);
+    }
+    batch_->read(paths);
+}
+
+// The file read ahead for `ticket`: held whole, or open and taken over by the worker's
+// own source; null when the worker's source is to open it by name as usual.
+ContentSource* ParallelCount::Worker::readAheadFor(qint64 ticket) {
+    for (size_t i = 0; i < batchTickets_.size(); ++i) {
+        if (batchTickets_[i] != ticket) {
+            continue;
+        }
+        const auto index = static_cast<qsizetype>(i);
+        const FileBatch::File& file = batch_->file(index);
+        if (file.held) {
+            held_.hold(file.bytes, file.identity);
+            return &held_;
+        }
+        const qintptr handle = batch_->takeHandle(index);
+        auto* plain = dynamic_cast<FileContentSource*>(source_.get());
+        if (handle >= 0 && plain != nullptr && plain->adopt(handle)) {
+            return plain;
+        }
+        return nullptr;
+    }
+    return nullptr;
 }
 
 void ParallelCount::Worker::countWhole(const Task& task) {
@@ -186,18 +247,23 @@ void ParallelCount::Worker::countWhole(const Task& task) {
         done_.emplace_back(task.ticket, std::move(cancelled));
         return;
     }
-    if (std::optional<FileResult> refused = fileCount_.open(*source_, task.path, s_.report)) {
+    ContentSource* const opened = readAheadFor(task.ticket);
+    ContentSource& source = opened != nullptr ? *opened : *source_;
+    if (std::optional<FileResult> refused =
+            opened != nullptr ? fileCount_.checkOpened(source, s_.report)
+                              : fileCount_.open(source, task.path, s_.report)) {
         done_.emplace_back(task.ticket, std::move(*refused));
         return;
     }
-    if (!done_.empty() && (!source_->canReadAt() || source_->size() >= kBytesBeforePublishing)) {
+    if (!done_.empty() && (!source.canReadAt() || source.size() >= kBytesBeforePublishing)) {
         publishDone();
     }
-    if (s_.threads > 1 && RuleCounter::splits(s_.rule) && source_->canReadAt() &&
-        source_->size() >= kPartsBeforeSplitting * s_.partSize && countInParts(task.ticket)) {
+    if (&source == source_.get() && s_.threads > 1 && RuleCounter::splits(s_.rule) &&
+        source.canReadAt() && source.size() >= kPartsBeforeSplitting * s_.partSize &&
+        countInParts(task.ticket)) {
         return;
     }
-    done_.emplace_back(task.ticket, fileCount_.countOpened(*source_));
+    done_.emplace_back(task.ticket, fileCount_.countOpened(source));
 }
 
 // Hands the parts of the open file to the workers and counts the first; false where the

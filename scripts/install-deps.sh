@@ -38,6 +38,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     desktop-file-utils appstream fonts-dejavu-core fonts-liberation2
     libzip-dev libpoppler-private-dev poppler-data libxml2-dev libgsf-1-dev libseccomp-dev
+    liburing-dev
     libmd4c-dev
 )
 if [ "$windows_check" = 1 ]; then
