@@ -358,6 +358,56 @@ TEST_F(CliTest, RecursiveNamesSubfoldersThatCannotBeListed) {
     EXPECT_EQ(run.out, "Beta file.md (2 Words)\r\n\r\nTotal Words: 2\r\n");
 }
 
+// Runs of small files are read ahead together; whatever a run holds (files of every
+// size around the read-ahead's limit, empty ones, a FIFO, a link, a name that is not
+// UTF-8, the report itself under another name, files that cannot be read) must give the
+// report that reading one file at a time gives.
+TEST_F(CliTest, ReadingAheadGivesTheSameReport) {
+    QTemporaryDir folder;
+    const QByteArray words = "one two three four five six seven\n";
+    const int sizes[] = {1, 33, 4096, 65535, 65536, 65537, 200000, 0};
+    for (int i = 0; i < 48; ++i) {
+        const int size = sizes[i % std::size(sizes)];
+        QFile f(folder.filePath(QStringLiteral("f%1.txt").arg(i, 2, 10, QLatin1Char('0'))));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(words.repeated(size / words.size() + 1).left(size)), size);
+    }
+    const QByteArray path = QFile::encodeName(folder.path());
+    ASSERT_EQ(::mkfifo((path + "/f07b.txt").constData(), 0644), 0);
+    ASSERT_EQ(::symlink("f01.txt", (path + "/f11b.txt").constData()), 0);
+    ASSERT_EQ(::symlink("nowhere", (path + "/f12b.txt").constData()), 0);
+    ASSERT_EQ(::close(::open((path + "/f13b-caf\xe9.txt").constData(), O_CREAT | O_WRONLY, 0644)), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("f14b.txt")));
+    const QString report = folder.filePath(QStringLiteral("f20b.txt"));
+    const struct {
+        const char* name;
+        QStringList options;
+    } rows[] = {
+        {"read ahead, 2 threads", {"--io", "read", "--threads", "2"}},
+        {"read ahead, 3 threads", {"--io", "read", "--threads", "3"}},
+        {"one at a time, 2 threads", {"--io", "each", "--threads", "2"}},
+        {"in sequence", {"--threads", "1"}},
+    };
+    CounterRun first;
+    QByteArray firstReport;
+    for (const auto& row : rows) {
+        const CounterRun run = runCounter(row.options + QStringList{"--output", report, folder.path()});
+        const QByteArray written = read(report);
+        if (&row == &rows[0]) {
+            first = run;
+            firstReport = written;
+            EXPECT_TRUE(written.contains("f00.txt (1 Words)")) << written.constData();
+            EXPECT_TRUE(written.contains("f11b.txt (7 Words)")) << written.constData();
+            EXPECT_FALSE(written.contains("f20b.txt")) << written.constData();
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, first.exitCode) << row.name;
+        EXPECT_EQ(written, firstReport) << row.name;
+        EXPECT_EQ(run.err, first.err) << row.name;
+    }
+    ::unlink((path + "/f13b-caf\xe9.txt").constData());  // a name QDir cannot remove
+}
+
 TEST_F(CliTest, UnreadableFileStillGivesAReport) {
     const CounterRun run = runCounter({"--output", "-", "/proc/self", "mem;stat"});
     EXPECT_EQ(run.exitCode, 2) << run.err.constData();
