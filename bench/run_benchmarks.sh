@@ -207,6 +207,12 @@ done
 
 read -r t_small _ _ < <(paired "$RUNS" "$counter" --output "$report" "$small" --vs true)
 target "100,000 small files: counted by the CLI in under 0.6 s" "$t_small s (median)" "$(le "$t_small" 0.6)"
+# Runs of small files read ahead together (io_uring) against one file at a time.
+if "$counter" --io each --version > /dev/null 2>&1; then
+    read -r ta tb r < <(paired "$RUNS" "$counter" --output "$report" "$small" \
+                            --vs "$counter" --io each --output "$report" "$small")
+    echo "  info  100,000 small files: read ahead $ta s, one at a time $tb s, ${r}x"
+fi
 # Against a JSON report of the same files: reading it and matching every path by name.
 earlier="$work/earlier.json"
 "$counter" --format json --output "$earlier" "$small" > /dev/null 2>&1 || true
