@@ -222,8 +222,9 @@ bool CountJob::waitForResult(ParallelCount& workers, qsizetype index, qsizetype 
     while (alsoReady > index && !isCountedAt(alsoReady)) {
         --alsoReady;
     }
-    // Waiting for a file gives way to the host at this pace, as reading does in sequence.
-    const int waitMs = qMax(1, kYieldIntervalMs / 2);
+    // Waiting for a file gives way to the host often: a wait ends only once a run of
+    // files is done, and the host's own turn (painting, under X) adds to every stretch.
+    const int waitMs = qMax(1, kYieldIntervalMs / 5);
     while (!workers.take(index, alsoReady, waitMs, file)) {
         progressState_.bytesRead = workers.bytesRead();
         reportProgress();
