@@ -210,6 +210,20 @@ bool operator==(const NameList& a, const NameList& b) {
     return true;
 }
 
+// Lays the names out again in the order of their starts: a count then reads them front
+// to back, where in the listing's order every name was a jump (a cache miss, and on a
+// virtual machine often a page walk too) to somewhere else in the block.
+void NameList::layOutInOrder(Block& block) {
+    std::vector<char> sorted;
+    sorted.reserve(block.bytes.size());
+    for (qsizetype& start : block.starts) {
+        const char* name = block.bytes.data() + start;
+        start = static_cast<qsizetype>(sorted.size());
+        sorted.insert(sorted.end(), name, name + std::strlen(name) + 1);
+    }
+    block.bytes = std::move(sorted);
+}
+
 void NameList::sort() {
     Block& block = own();
     Q_ASSERT(block.starts.size() < std::numeric_limits<quint32>::max());
@@ -268,17 +282,7 @@ void NameList::sort() {
         block.starts[i] = static_cast<qsizetype>(items[i].head);
     }
     items = {};
-    // The names are laid out again in their new order: a count then reads them front to
-    // back, where in the listing's order every name was a jump (a cache miss, and on a
-    // virtual machine often a page walk too) to somewhere else in the block.
-    std::vector<char> sorted;
-    sorted.reserve(block.bytes.size());
-    for (qsizetype& start : block.starts) {
-        const char* name = block.bytes.data() + start;
-        start = static_cast<qsizetype>(sorted.size());
-        sorted.insert(sorted.end(), name, name + std::strlen(name) + 1);
-    }
-    block.bytes = std::move(sorted);
+    layOutInOrder(block);
 }
 
 }  // namespace quorvane

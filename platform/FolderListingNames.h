@@ -109,6 +109,7 @@ private:
         std::vector<qsizetype> starts;  // where each name begins in bytes
     };
 
+    static void layOutInOrder(Block& block);
     const char* bytesOf(qsizetype index) const {
         return d_->bytes.data() + d_->starts[static_cast<size_t>(index)];
     }
