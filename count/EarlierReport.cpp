@@ -195,7 +195,11 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
     const QByteArrayView list = QByteArrayView(bytes).sliced(first, closed - first);
     // The paths, in the form they are kept in, are no longer than the list that holds them,
     // but for bytes that are not UTF-8 (each becomes three); the room grows if need be.
-    report->files.reserve(list.count('\n') + 1, list.size());
+    // No line is shorter than its indent, {"path":"a","words":0} and a comma: room for
+    // that many files is only address space until it is used, where counting the lines
+    // first took a pass over every byte.
+    constexpr qsizetype kShortestLine = 27;
+    report->files.reserve(list.size() / kShortestLine + 1, list.size());
     for (qsizetype at = 0; at <= list.size();) {
         const qsizetype end = list.indexOf('\n', at);
         const bool last = end < 0;
