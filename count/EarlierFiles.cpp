@@ -6,17 +6,6 @@ namespace quorvane {
 
 namespace {
 
-void appendUnits(QByteArray& bytes, QStringView units) {
-    for (qsizetype i = 0; i < units.size(); ++i) {
-        char32_t code = units[i].unicode();
-        if (QChar::isHighSurrogate(code) && i + 1 < units.size() && units[i + 1].isLowSurrogate()) {
-            code = QChar::surrogateToUcs4(units[i], units[i + 1]);
-            ++i;
-        }
-        utf8::append(bytes, code);
-    }
-}
-
 QString lastPart(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
@@ -33,7 +22,7 @@ void EarlierFiles::append(const GoneFile& file) {
         names_.insert(size(), file.name);
     }
     files_.push_back({bytes_.size(), file.previous});
-    appendUnits(bytes_, file.path);
+    utf8::appendUnits(bytes_, file.path);
 }
 
 void EarlierFiles::appendUtf8(QByteArrayView path, qint64 previous) {
@@ -44,7 +33,7 @@ void EarlierFiles::appendUtf8(QByteArrayView path, qint64 previous) {
     if (path.isValidUtf8() && !path.startsWith("\xef\xbb\xbf")) {
         bytes_.append(path);
     } else {
-        appendUnits(bytes_, QString::fromUtf8(path));
+        utf8::appendUnits(bytes_, QString::fromUtf8(path));
     }
 }
 
@@ -58,33 +47,8 @@ QByteArrayView EarlierFiles::formAt(qsizetype index) const {
 void EarlierFiles::pathInto(qsizetype index, QString& path) const {
     const QByteArrayView form = formAt(index);
     path.resize(form.size());
-    char16_t* out = reinterpret_cast<char16_t*>(path.data());
-    qsizetype units = 0;
-    const auto* in = reinterpret_cast<const unsigned char*>(form.data());
-    const auto* end = in + form.size();
-    while (in < end) {
-        char32_t code = *in;
-        if (code < 0x80) {
-            ++in;
-        } else if (code < 0xE0) {
-            code = ((code & 0x1F) << 6) | (in[1] & 0x3F);
-            in += 2;
-        } else if (code < 0xF0) {
-            code = ((code & 0x0F) << 12) | ((in[1] & 0x3F) << 6) | (in[2] & 0x3F);
-            in += 3;
-        } else {
-            code = ((code & 0x07) << 18) | ((in[1] & 0x3F) << 12) | ((in[2] & 0x3F) << 6) |
-                   (in[3] & 0x3F);
-            in += 4;
-        }
-        if (code >= 0x10000) {
-            out[units++] = QChar::highSurrogate(code);
-            out[units++] = QChar::lowSurrogate(code);
-        } else {
-            out[units++] = static_cast<char16_t>(code);
-        }
-    }
-    path.resize(units);
+    path.resize(utf8::decodeUnits(form.data(), static_cast<size_t>(form.size()),
+                                  reinterpret_cast<char16_t*>(path.data())));
 }
 
 QString EarlierFiles::path(qsizetype index) const {
@@ -103,7 +67,7 @@ GoneFile EarlierFiles::at(qsizetype index) const {
 
 void EarlierFiles::formOf(QStringView path, QByteArray& form) {
     form.resize(0);
-    appendUnits(form, path);
+    utf8::appendUnits(form, path);
 }
 
 }  // namespace quorvane

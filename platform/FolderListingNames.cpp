@@ -24,33 +24,7 @@ bool isAscii(const char* bytes) {
 // needs checking.
 QString decode(const char* bytes, size_t length) {
     QString name(static_cast<qsizetype>(length), Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(name.data());
-    qsizetype units = 0;
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
-    const auto* end = in + length;
-    while (in < end) {
-        char32_t code = *in;
-        if (code < 0x80) {
-            ++in;
-        } else if (code < 0xE0) {
-            code = ((code & 0x1F) << 6) | (in[1] & 0x3F);
-            in += 2;
-        } else if (code < 0xF0) {
-            code = ((code & 0x0F) << 12) | ((in[1] & 0x3F) << 6) | (in[2] & 0x3F);
-            in += 3;
-        } else {
-            code = ((code & 0x07) << 18) | ((in[1] & 0x3F) << 12) | ((in[2] & 0x3F) << 6) |
-                   (in[3] & 0x3F);
-            in += 4;
-        }
-        if (code >= 0x10000) {
-            out[units++] = QChar::highSurrogate(code);
-            out[units++] = QChar::lowSurrogate(code);
-        } else {
-            out[units++] = static_cast<char16_t>(code);
-        }
-    }
-    name.truncate(units);
+    name.truncate(utf8::decodeUnits(bytes, length, reinterpret_cast<char16_t*>(name.data())));
     return name;
 }
 
@@ -158,14 +132,7 @@ NameList::Block& NameList::own() {
 }
 
 void NameList::appendUnits(QStringView units) {
-    for (qsizetype i = 0; i < units.size(); ++i) {
-        char32_t code = units[i].unicode();
-        if (QChar::isHighSurrogate(code) && i + 1 < units.size() && units[i + 1].isLowSurrogate()) {
-            code = QChar::surrogateToUcs4(units[i], units[i + 1]);
-            ++i;
-        }
-        utf8::append(d_->bytes, code);
-    }
+    utf8::appendUnits(d_->bytes, units);
 }
 
 void NameList::append(QStringView name) {
