@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
     auto* pattern = window.findChild<QComboBox*>(QStringLiteral("cmbkey"));
     pattern->setCurrentIndex(pattern->findText(QStringLiteral("*.*")));
     emit pattern->activated(pattern->currentIndex());
+    // A user's click is itself an event: it comes once the list it follows is laid out and
+    // shown, not in the middle of that work.
+    app.processEvents(QEventLoop::AllEvents, 1000);
     auto* button = window.findChild<QAbstractButton*>(QStringLiteral("cmdcountwords"));
 
     // A timer that fires whenever the window handles its events: the longest stretch

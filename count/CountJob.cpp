@@ -2,7 +2,10 @@
 
 #include <QThread>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <system_error>
 
 #include "count/FileCount.h"
 #include "count/ParallelCount.h"
@@ -307,10 +310,33 @@ CountResult CountJob::run() {
     if (!format.end({result.total, result.notCounted})) {
         return failReport(format.errorString());
     }
-    if (!report.commit()) {
+    if (!commitReport(report)) {
         return failReport(report.errorString());
     }
     return result;
+}
+
+bool CountJob::commitReport(ReportFile& report) {
+    // Committing waits for the disk to hold the report: milliseconds on a local disk, far
+    // longer on a slow or remote one, or on a FIFO until its reader comes. The host keeps
+    // its turns meanwhile; without a host there is nobody to wait for.
+    if (!yield_) {
+        return report.commit();
+    }
+    std::future<bool> committed;
+    try {
+        committed = std::async(std::launch::async, [&report] { return report.commit(); });
+    } catch (const std::system_error&) {
+        return report.commit();  // no thread to be had: the host waits, as it would have
+    }
+    finishing_ = true;
+    while (committed.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+        if (parts_.clock->nowNs() - lastYieldNs_ >= kYieldBetweenFilesNs) {
+            yieldNow();
+        }
+    }
+    finishing_ = false;
+    return committed.get();
 }
 
 }  // namespace quorvane

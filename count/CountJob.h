@@ -95,6 +95,9 @@ public:
     // Asks a running job to stop at its next yield; safe to call from inside a yield.
     void cancel() { cancelled_ = true; }
     bool isCancelled() const { return cancelled_; }
+    // While the finished report is handed to the disk the host still gets its turns, but
+    // the run can no longer be stopped: it ends complete, whatever cancel() asks.
+    bool isFinishing() const { return finishing_; }
 
     void setYieldCallback(std::function<void()> callback) { yield_ = std::move(callback); }
     // Called after every read buffer and every file with the progress so far.
@@ -135,6 +138,8 @@ private:
     bool addEntry(qint64 index, const QString& entryPath, const FileResult& file,
                   ReportFormat& format, CountResult& result);
     void yieldNow();
+    // report.commit(), on another thread while a host waits for its turns.
+    bool commitReport(ReportFile& report);
     // Inside a file: yields when the interval is up; false once the job is cancelled.
     bool takeTurnInFile();
     void yieldAfterFile();
@@ -143,6 +148,7 @@ private:
     CountRequest request_;
     CountParts parts_;
     bool cancelled_ = false;
+    bool finishing_ = false;
     std::function<void()> yield_;
     std::function<void(const CountProgress&)> progress_;
 

@@ -447,6 +447,11 @@ void frmQuorvane::finishCount(const CountResult& result) {
     endstatus();
     switch (result.outcome) {
         case CountResult::Outcome::Completed:
+            // Closed while the report was handed to the disk (a signal to end among the
+            // ways): it is complete, and nobody is left to tell.
+            if (closed_) {
+                break;
+            }
             messages_->show(closingMessage(result.notCounted), QString::fromLatin1(kDoneTitle));
             // A window closed while the message was up (a signal to end) opens nothing.
             if (ui_->chkshelltopad->value() == 1 && !closed_) {
