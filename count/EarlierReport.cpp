@@ -174,52 +174,65 @@ std::optional<QuickFile> quickFile(QByteArrayView line) {
     return QuickFile{line.sliced(pathAt + 1, pathEnd - pathAt - 2), *words};
 }
 
-// The list of files as this program writes it, one to a line between "files": [ and ],
-// read line by line: a line of another shape is read as JSON, and the rest of the report,
-// without the files, as a JSON document. None when the report has another layout or any
-// part is not right; the caller then reads it as a whole, which names the fault.
+// Room for the files of a list of `listBytes` bytes. The paths, in the form they are kept
+// in, are no longer than the list that holds them, but for bytes that are not UTF-8 (each
+// becomes three); the room grows if need be. No line is shorter than its indent,
+// {"path":"a","words":0} and a comma: room for that many files is only address space
+// until it is used, where counting the lines first took a pass over every byte.
+void reserveFor(EarlierFiles& files, qsizetype listBytes) {
+    constexpr qsizetype kShortestLine = 27;
+    files.reserve(listBytes / kShortestLine + 1, listBytes);
+}
+
+// The list of files as this program writes it, one to a line between "files": [ and a
+// line "  ]", read line by line in one pass: a line of another shape is read as JSON, and
+// the rest of the report, without the files, as a JSON document. None when the report has
+// another layout or any part is not right; the caller then reads it as a whole, which
+// names the fault.
 std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
     static const QByteArray open = "\n  \"files\": [\n";
     const qsizetype opened = bytes.indexOf(open);
+    if (opened < 0) {
+        return std::nullopt;
+    }
     const qsizetype first = opened + open.size();
-    const qsizetype closed = opened < 0 ? -1 : bytes.indexOf("\n  ]", first - 1);
-    if (closed < 0) {
-        return std::nullopt;
-    }
+    const QByteArrayView all(bytes);
+    EarlierReport listed;
+    reserveFor(listed.files, all.size() - first);
     QString error;
-    std::optional<EarlierReport> report =
-        fullRead(bytes.left(first - 1) + bytes.mid(closed + 3), error);
-    if (!report) {
-        return std::nullopt;
-    }
-    const QByteArrayView list = QByteArrayView(bytes).sliced(first, closed - first);
-    // The paths, in the form they are kept in, are no longer than the list that holds them,
-    // but for bytes that are not UTF-8 (each becomes three); the room grows if need be.
-    // No line is shorter than its indent, {"path":"a","words":0} and a comma: room for
-    // that many files is only address space until it is used, where counting the lines
-    // first took a pass over every byte.
-    constexpr qsizetype kShortestLine = 27;
-    report->files.reserve(list.size() / kShortestLine + 1, list.size());
-    for (qsizetype at = 0; at <= list.size();) {
-        const qsizetype end = list.indexOf('\n', at);
-        const bool last = end < 0;
-        QByteArrayView line = list.sliced(at, (last ? list.size() : end) - at);
-        if (!line.startsWith("    ") || line.endsWith(',') == last) {
+    bool more = true;  // the list opened, or the line before ended in a comma
+    qsizetype at = first;
+    while (!all.sliced(at).startsWith("  ]")) {
+        const qsizetype end = all.indexOf('\n', at);
+        if (!more || end < 0) {
             return std::nullopt;
         }
-        line = line.sliced(4, line.size() - (last ? 4 : 5));
+        QByteArrayView line = all.sliced(at, end - at);
+        if (!line.startsWith("    ")) {
+            return std::nullopt;
+        }
+        more = line.endsWith(',');
+        line = line.sliced(4, line.size() - (more ? 5 : 4));
         if (const std::optional<QuickFile> file = quickFile(line)) {
-            report->files.appendUtf8(file->path, file->words);
+            listed.files.appendUtf8(file->path, file->words);
         } else {
             const QJsonDocument one = QJsonDocument::fromJson(line.toByteArray());
             if (!one.isObject() ||
-                !readFile(one.object(), report->files.size() + 1, *report, error)) {
+                !readFile(one.object(), listed.files.size() + 1, listed, error)) {
                 return std::nullopt;
             }
         }
-        at = last ? list.size() + 1 : end + 1;
+        at = end + 1;
     }
-    report->files.squeeze();
+    if (more && listed.files.size() > 0) {
+        return std::nullopt;  // a comma after the last file
+    }
+    // Without the files: "[" from before the list, "]" and what follows from after it.
+    std::optional<EarlierReport> report = fullRead(bytes.left(first - 1) + bytes.mid(at + 2), error);
+    if (report) {
+        report->files = std::move(listed.files);
+        report->files.squeeze();
+    }
     return report;
 }
 

@@ -155,6 +155,48 @@ TEST(EarlierReport, OwnLayoutReadsAsAnyJson) {
     }
 }
 
+// Lists in this program's own layout, a file to a line, but put together by hand: each
+// reads as a JSON reader reads it, or fails where that fails.
+TEST(EarlierReport, HandMadeListsInOwnLayout) {
+    const QByteArray head = "{\n  \"version\": \"1.0.0\",\n  \"folder\": \"/books\",\n"
+                            "  \"rule\": \"classic\",\n  \"documentText\": false,\n"
+                            "  \"files\": [\n";
+    const QByteArray tail = "\n  \"total\": 3,\n  \"notCounted\": [\n    \"x\"\n  ]\n}\n";
+    const QByteArray a = R"(    {"index": 1, "name": "a", "path": "a", "words": 1})";
+    const QByteArray b = R"(    {"path": "s/b", "words": 2})";
+    const struct {
+        const char* label;
+        QByteArray list;
+        qsizetype files;  // -1: not a report
+    } rows[] = {
+        {"empty", "  ],", 0},
+        {"one", a + "\n  ],", 1},
+        {"two_shapes", a + ",\n" + b + "\n  ],", 2},
+        {"comma_after_last", a + ",\n  ],", -1},
+        {"comma_missing", a + "\n" + b + "\n  ],", -1},
+        {"never_closed", a + ",", -1},
+        {"closed_indented_otherwise", a + "\n   ],", 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const QByteArray bytes = head + row.list + tail;
+        QString error;
+        const std::optional<EarlierReport> report = EarlierReport::parse(bytes, {}, error);
+        EXPECT_EQ(QJsonDocument::fromJson(bytes).isObject(), row.files >= 0);
+        if (row.files < 0) {
+            EXPECT_FALSE(report.has_value());
+            continue;
+        }
+        ASSERT_TRUE(report.has_value()) << qPrintable(error);
+        ASSERT_EQ(report->files.size(), row.files);
+        EXPECT_EQ(report->total, 3);
+        if (row.files == 2) {
+            EXPECT_EQ(report->files[1].path, "s/b");
+            EXPECT_EQ(report->files[1].previous, 2);
+        }
+    }
+}
+
 // A report without its own date is dated by its file; settings that differ are named.
 TEST(EarlierReport, DateAndSettings) {
     const QDateTime modified(QDate(2026, 2, 2), QTime(8, 0), QTimeZone(0));
