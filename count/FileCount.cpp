@@ -46,7 +46,7 @@ FileCount::FileCount(WordRule rule, ReadMethod method, MayGoOn mayGoOn)
     : rule_(rule),
       method_(method),
       mayGoOn_(std::move(mayGoOn)),
-      storage_(std::make_unique<char[]>(kBufferSize + 64)) {
+      storage_(std::make_unique_for_overwrite<char[]>(kBufferSize + 64)) {
     // On a cache line, so that the counter starts on whole blocks.
     buffer_ = reinterpret_cast<char*>(
         (reinterpret_cast<std::uintptr_t>(storage_.get()) + 63) & ~std::uintptr_t{63});
