@@ -429,10 +429,18 @@ WordCounter::Scanner bestScanner() noexcept {
 
 }  // namespace
 
-UnicodeWordCounter::UnicodeWordCounter() noexcept : kinds_(kindTable()), scanner_(bestScanner()) {}
+UnicodeWordCounter::UnicodeWordCounter() noexcept : scanner_(bestScanner()) {}
 
 UnicodeWordCounter::UnicodeWordCounter(WordCounter::Scanner scanner) noexcept
-    : kinds_(kindTable()), scanner_(scanner) {}
+    : scanner_(scanner) {}
+
+// On first use, not when made: a count by the classic rule makes this counter too, and
+// finding the kinds costs it a millisecond, with the other workers waiting on it.
+void UnicodeWordCounter::findKinds() noexcept {
+    if (kinds_ == nullptr) {
+        kinds_ = kindTable();
+    }
+}
 
 UnicodeWordCounter UnicodeWordCounter::forLaterPart(const char* head, std::size_t headSize,
                                                     WordCounter::Scanner scanner) noexcept {
@@ -514,6 +522,7 @@ void UnicodeWordCounter::feed(const char* data, std::size_t size) noexcept {
 }
 
 void UnicodeWordCounter::close() noexcept {
+    findKinds();
     if (encoding_ == Encoding::Undecided) {
         decide(true);
     }
@@ -618,6 +627,7 @@ void UnicodeWordCounter::decide(bool final) noexcept {
 }
 
 void UnicodeWordCounter::consume(const unsigned char* p, std::size_t n) noexcept {
+    findKinds();
     switch (encoding_) {
         case Encoding::Guess:
         case Encoding::Utf8:

@@ -94,6 +94,7 @@ private:
     void close() noexcept;
     std::size_t scalarBytes(const unsigned char* p, std::size_t i, std::size_t end,
                             std::size_t n) noexcept;
+    void findKinds() noexcept;
     void consume(const unsigned char* p, std::size_t n) noexcept;
     void consumeUtf8(const unsigned char* p, std::size_t n) noexcept;
     void consumeUtf16(const unsigned char* p, std::size_t n, bool bigEndian) noexcept;
@@ -104,7 +105,7 @@ private:
     void utf16Unit(char16_t unit) noexcept;
     void codePoint(char32_t code) noexcept;
 
-    const unsigned char* kinds_;  // kinds of characters, found once per process
+    const unsigned char* kinds_ = nullptr;  // kinds of characters, found once per process
     WordCounter::Scanner scanner_;
     Encoding encoding_ = Encoding::Undecided;
     unsigned char head_[4] = {};
