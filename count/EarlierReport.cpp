@@ -228,7 +228,8 @@ std::optional<EarlierReport> quickRead(const QByteArray& bytes) {
         return std::nullopt;  // a comma after the last file
     }
     // Without the files: "[" from before the list, "]" and what follows from after it.
-    std::optional<EarlierReport> report = fullRead(bytes.left(first - 1) + bytes.mid(at + 2), error);
+    std::optional<EarlierReport> report =
+        fullRead(bytes.left(first - 1) + bytes.mid(at + 2), error);
     if (report) {
         report->files = std::move(listed.files);
         report->files.squeeze();
