@@ -331,9 +331,7 @@ bool CountJob::commitReport(ReportFile& report) {
     }
     finishing_ = true;
     while (committed.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
-        if (parts_.clock->nowNs() - lastYieldNs_ >= kYieldBetweenFilesNs) {
-            yieldNow();
-        }
+        yieldAfterFile();  // as often as between files
     }
     finishing_ = false;
     return committed.get();
