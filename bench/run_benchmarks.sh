@@ -112,6 +112,13 @@ find "$small" -type f -exec cat {} + > /dev/null
 # start-up of a few milliseconds) is timed as it is.
 now_ns() { local t=${EPOCHREALTIME/./}; echo "${t}000"; }
 
+# The median of the first n values of v (sorted in place), for the awk programs below.
+awk_median='
+    function median(v, n,   i, j, t) {
+        for (i = 2; i <= n; i++) { t = v[i]; for (j = i - 1; j >= 1 && v[j] > t; j--) v[j + 1] = v[j]; v[j + 1] = t }
+        return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+    }'
+
 # paired RUNS A-COMMAND... --vs B-COMMAND...
 # Runs A and B in turn (one warm-up each, then A B A B ... RUNS pairs) and prints the
 # median seconds of A, of B, and the median of the pair-by-pair ratio A/B: a comparison
@@ -131,11 +138,7 @@ paired() {
         s=$(now_ns); "${b[@]}" > /dev/null 2>&1 || true; e=$(now_ns)
         echo "$ta $((e - s))" >> "$work/pairs.txt"
     done
-    awk '
-        function median(v, n,   i, j, t) {
-            for (i = 2; i <= n; i++) { t = v[i]; for (j = i - 1; j >= 1 && v[j] > t; j--) v[j + 1] = v[j]; v[j + 1] = t }
-            return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-        }
+    awk "$awk_median"'
         { n++; a[n] = $1; b[n] = $2; r[n] = $1 / $2 }
         END { printf "%.4f %.4f %.3f\n", median(a, n) / 1e9, median(b, n) / 1e9, median(r, n) }
     ' "$work/pairs.txt"
@@ -244,11 +247,7 @@ window_paired() {
             awk 'NR == 2 { print $1 / 1e9 }') $(awk '/^longest without/ { print $(NF - 1) }' <<<"$out"
             ) $(awk '/^listing:/ { print $(NF - 1) }' <<<"$out")" >> "$work/window-pairs.txt"
     done
-    awk '
-        function median(v, n,   i, j, t) {
-            for (i = 2; i <= n; i++) { t = v[i]; for (j = i - 1; j >= 1 && v[j] > t; j--) v[j + 1] = v[j]; v[j + 1] = t }
-            return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
-        }
+    awk "$awk_median"'
         NF == 4 { n++; w[n] = $1; c[n] = $2; r[n] = $1 / $2; l[n] = $4; if ($3 > g) g = $3 }
         END { if (n) printf "%.3f %.3f %.2f %.2f %.3f\n", median(w, n), median(c, n), median(r, n), g, median(l, n) }
     ' "$work/window-pairs.txt"
